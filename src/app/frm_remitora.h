@@ -1,0 +1,79 @@
+// The main window: the program's entry, the job echo, the status line and
+// the inbox tools. Its procedures live beside the parts they belong to
+// (job/, transport/, inbox/).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/form.h"
+#include "app/ports.h"
+#include "app/screen.h"
+#include "app/steps.h"
+#include "job/send_job.h"
+#include "transport/mail_session.h"
+
+namespace postique {
+
+class frmFEnvio;
+
+// What the platform hands the program at start.
+struct Platform {
+  Screen& screen;
+  Files& files;
+  Launcher& launcher;
+  Process& process;
+  MAPISession& MAPISession1;
+  MAPIMessages& MAPIMessages1;
+};
+
+inline constexpr char kTitle[] = "Envio de E-Mail (Soporta Thunderbird) 38.5";
+
+class frmRemitora {
+ public:
+  explicit frmRemitora(Platform platform);
+  ~frmRemitora();
+
+  Form& form() { return form_; }
+
+  // Loads and shows the window; the screen then runs it.
+  void Show();
+
+  // Events.
+  void Form_Load();
+  void Form_Activate();
+  void cmdGetPedido_Click();
+  void cmdVistazo_Click();
+  void txtMsgNoteText_Change() {}
+
+  // Public operations.
+  void FetchNewMail() {}
+  void GetArchivoPedido();
+  void DisplayMessage();
+  static std::string NTSFileName(const std::string& Entra, std::string& RestoRuta);
+  int ShellFile(const std::string& ARCHIVO, const std::string& ParametrosDelArchivo);
+
+  // Step through the inbox; no control is bound to them.
+  void ShowPreviousMessage();
+  void ShowNextMessage();
+
+ private:
+  bool SendFromJobFile();
+  void SetStatus(const std::string& text);
+  void SendWithThunderbird();
+  void InitMainWindow() {}
+  // The MAPI branch of the dispatch, steps 440 to 900.
+  void SendWithMapi(Steps& steps, int& sendStage, const std::string& dialogo);
+  // Steps 200 to 340 of the order retrieval: one order attachment into the
+  // order folder.
+  void PublishOrder(Steps& steps, const std::string& name, std::string& target, int& answer);
+  std::string OrderFolder();
+
+  Platform p_;
+  Form form_;
+  SendJob job_;
+  bool activatedOnce_ = false;
+  std::shared_ptr<frmFEnvio> frmFEnvio_;  // the program-wide dialog reference
+};
+
+}  // namespace postique

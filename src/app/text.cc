@@ -1,0 +1,126 @@
+#include "app/text.h"
+
+#include <cctype>
+#include <tuple>
+
+#include "app/failure.h"
+
+namespace postique {
+
+std::vector<std::string> Split(std::string_view text, std::string_view separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t at; (at = text.find(separator, start)) != std::string_view::npos;
+       start = at + separator.size()) {
+    parts.emplace_back(text.substr(start, at - start));
+  }
+  parts.emplace_back(text.substr(start));
+  return parts;
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  if (from.empty()) return std::string(text);
+  std::string result;
+  size_t start = 0;
+  for (size_t at; (at = text.find(from, start)) != std::string_view::npos;
+       start = at + from.size()) {
+    result.append(text.substr(start, at - start));
+    result.append(to);
+  }
+  result.append(text.substr(start));
+  return result;
+}
+
+namespace {
+
+char Lower(char c) {
+  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  }
+  return true;
+}
+
+std::string_view Trim(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// A decimal number: sign, digits with an optional point and fraction (one
+// side may be empty, not both), optional exponent. Returns whether it is zero.
+std::optional<bool> ParseNumberIsZero(std::string_view text) {
+  size_t i = 0;
+  const auto digits = [&] {
+    size_t from = i;
+    bool zero = true;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+      zero = zero && text[i] == '0';
+      ++i;
+    }
+    return std::pair{i - from, zero};
+  };
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  auto [whole, wholeZero] = digits();
+  size_t fraction = 0;
+  bool fractionZero = true;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    std::tie(fraction, fractionZero) = digits();
+  }
+  if (whole + fraction == 0) return std::nullopt;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    if (digits().first == 0) return std::nullopt;
+  }
+  if (i != text.size()) return std::nullopt;
+  return wholeZero && fractionZero;
+}
+
+}  // namespace
+
+bool ContainsIgnoringCase(std::string_view text, std::string_view needle) {
+  if (needle.size() > text.size()) return false;
+  for (size_t i = 0; i + needle.size() <= text.size(); ++i) {
+    if (EqualIgnoringCase(text.substr(i, needle.size()), needle)) return true;
+  }
+  return false;
+}
+
+std::optional<bool> ParseBoolean(std::string_view text) {
+  text = Trim(text);
+  if (EqualIgnoringCase(text, "true") || EqualIgnoringCase(text, "verdadero")) return true;
+  if (EqualIgnoringCase(text, "false") || EqualIgnoringCase(text, "falso")) return false;
+  if (auto zero = ParseNumberIsZero(text)) return !*zero;
+  return std::nullopt;
+}
+
+bool ToBoolean(std::string_view text) {
+  if (auto value = ParseBoolean(text)) return *value;
+  Raise(Err::kTypeMismatch);
+}
+
+std::string BooleanText(bool value) {
+  return value ? "True" : "False";
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lines.emplace_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}
+
+}  // namespace postique

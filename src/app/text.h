@@ -1,0 +1,34 @@
+// Text helpers shared by the procedures.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace postique {
+
+// Splits at every separator, exactly and case-sensitively; empty parts are
+// kept, so n separators always give n + 1 parts.
+std::vector<std::string> Split(std::string_view text, std::string_view separator);
+
+// Replaces every occurrence, left to right from the first character, exactly
+// and case-sensitively; inserted text is not searched again.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+// Whether needle occurs anywhere in text, ignoring the case of ASCII letters.
+bool ContainsIgnoringCase(std::string_view text, std::string_view needle);
+
+// The usual text-to-Boolean rule: a decimal number is true when not zero; the
+// words true/false and verdadero/falso in any letter case are accepted; blanks
+// around are ignored. Anything else has no Boolean value.
+std::optional<bool> ParseBoolean(std::string_view text);
+// As ParseBoolean, failing with a type mismatch when there is no value.
+bool ToBoolean(std::string_view text);
+std::string BooleanText(bool value);
+
+// Splits text into lines; CR LF, a bare LF and a bare CR each end a line. A
+// last line without an ending still counts; an empty text has no lines.
+std::vector<std::string> SplitLines(std::string_view text);
+
+}  // namespace postique

@@ -1,0 +1,74 @@
+// Pages through the inbox messages inside the main window.
+#include <string>
+
+#include "app/frm_remitora.h"
+
+namespace postique {
+
+void frmRemitora::DisplayMessage() {
+  MAPISession& session = p_.MAPISession1;
+  MAPIMessages& messages = p_.MAPIMessages1;
+  Steps s([this](int line, const Failure& f) {
+    p_.screen.MessageBox("Línea: " + std::to_string(line) + ". " + std::to_string(f.number()) +
+                             "." + f.description(),
+                         mb::kOk);
+    return After::kNextStep;
+  });
+  s.Ignore();  // 10
+  s.Do(20, [&] { session.SetDownLoadMail(form_.at("CheckDescargar").value == 1); });
+  s.Do(30, [&] { SetStatus("Conectando con MAPI"); });
+  s.Do(40, [&] { session.SignOn(); });
+  s.Do(50, [&] { SetStatus("Conectando Sesión"); });
+  s.Do(60, [&] { messages.SetSessionID(session.SessionID()); });
+  s.Do(70, [&] { messages.SetFetchUnreadOnly(false); });
+  s.Do(80, [&] { messages.Fetch(); });
+  if (s.Test(90, [&] { return messages.MsgCount() == 0; })) {
+    s.Do(100, [&] {
+      p_.screen.MessageBox("No hay mensajes en la bandeja de entrada", mb::kOk | mb::kInformation);
+    });
+  }
+  // An unreadable count leaves it at 0: the walk ends at once.
+  int count = 0;
+  s.Do(120, [&] { count = messages.MsgCount(); });
+  for (int i = 0; i < count; ++i) {
+    s.Do(130, [&] { messages.SetMsgIndex(i); });
+    s.Do(140, [&] { form_.SetText("lblMsgDateReceived", messages.MsgDateReceived()); });
+    s.Do(150, [&] { form_.SetText("txtMsgNoteText", messages.MsgNoteText()); });
+    s.Do(160, [&] { form_.SetText("lblMsgOrigDisplayName", messages.MsgOrigDisplayName()); });
+    s.Do(170, [&] { form_.SetText("lblMsgSubject", messages.MsgSubject()); });
+    s.Arm();  // 180
+    s.Do(190, [&] {
+      form_.SetText("lblAdjuntos", "Adjuntos: " + std::to_string(messages.AttachmentCount()));
+    });
+    s.Do(200, [&] { form_.Repaint("lblAdjuntos"); });
+    if (s.Test(210, [&] {
+          return p_.screen.MessageBox("Message " + std::to_string(messages.MsgIndex() + 1) +
+                                          " of " + std::to_string(messages.MsgCount()),
+                                      mb::kOkCancel) == mb::kAnswerCancel;
+        })) {
+      break;  // 220
+    }
+  }  // 240
+}
+
+void frmRemitora::ShowPreviousMessage() {
+  MAPIMessages& messages = p_.MAPIMessages1;
+  if (messages.MsgIndex() > 0) {
+    messages.SetMsgIndex(messages.MsgIndex() - 1);
+    DisplayMessage();
+  } else {
+    p_.screen.Beep();
+  }
+}
+
+void frmRemitora::ShowNextMessage() {
+  MAPIMessages& messages = p_.MAPIMessages1;
+  if (messages.MsgIndex() < messages.MsgCount() - 1) {
+    messages.SetMsgIndex(messages.MsgIndex() + 1);
+    DisplayMessage();
+  } else {
+    p_.screen.Beep();
+  }
+}
+
+}  // namespace postique

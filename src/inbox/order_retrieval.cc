@@ -1,0 +1,171 @@
+// Copies the first attachment of every order message of the inbox into the
+// order folder, where the invoicing product picks it up.
+#include <optional>
+#include <string>
+
+#include "app/frm_remitora.h"
+#include "app/text.h"
+#include "inbox/order_name.h"
+
+namespace postique {
+
+namespace {
+
+constexpr char kOrderFilter[] = "PEDIDO TRAMBELO";
+// Windows names the folder alike in any letter case; one spelling serves
+// where case matters.
+constexpr char kOrderFolderName[] = "MapiIn";
+
+std::string Paragraphs(std::initializer_list<std::string> parts) {
+  std::string text;
+  for (const std::string& part : parts) {
+    if (!text.empty()) text += "\r\n\r\n";
+    text += part;
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string frmRemitora::NTSFileName(const std::string& Entra, std::string& RestoRuta) {
+  size_t p = Entra.rfind('\\');
+  if (p == std::string::npos) p = Entra.rfind('/');
+  if (p == std::string::npos) return Entra;
+  RestoRuta = Entra.substr(0, p + 1);
+  return Entra.substr(p + 1);
+}
+
+std::string frmRemitora::OrderFolder() {
+  return p_.files.ProgramFolder() + p_.files.Separator() + kOrderFolderName;
+}
+
+void frmRemitora::GetArchivoPedido() {
+  MAPISession& session = p_.MAPISession1;
+  MAPIMessages& messages = p_.MAPIMessages1;
+  std::string filter, name, target;
+  int count = 0, i = 0, answer = 0;
+
+  Steps s([this](int step, const Failure&) {
+    p_.screen.MessageBox("Excepción en GetArchivoPedido. Linea" + std::to_string(step),
+                         mb::kOk | mb::kCritical);
+    return After::kLeave;
+  });
+  s.Run([&] {
+    s.Do(0, [&] { form_.SetVisible("Frame1", true); });
+    s.Do(1, [&] { filter = kOrderFilter; });
+    s.Ignore();
+    s.Do(10, [&] { session.SetDownLoadMail(form_.at("CheckDescargar").value == 1); });
+    s.Do(20, [&] { SetStatus("Conectando con MAPI"); });
+    s.Do(30, [&] { session.SignOn(); });
+    s.Do(40, [&] { SetStatus("Conectando Sesión"); });
+    s.Do(40, [&] { messages.SetSessionID(session.SessionID()); });
+    s.Do(100, [&] { messages.SetFetchUnreadOnly(false); });
+    s.Do(100, [&] { messages.Fetch(); });
+    if (s.Test(100, [&] { return messages.MsgCount() == 0; })) {
+      s.Do(100, [&] {
+        p_.screen.MessageBox("No hay mensajes en la bandeja de entrada",
+                             mb::kOk | mb::kInformation);
+      });
+    }
+    // An unreadable count leaves it at 0: the scan ends at once.
+    s.Do(100, [&] { count = messages.MsgCount(); });
+    for (i = 0; i < count; ++i) {
+      s.Do(110, [&] { messages.SetMsgIndex(i); });
+      s.Do(120, [&] { form_.SetText("lblMsgDateReceived", messages.MsgDateReceived()); });
+      s.Do(130, [&] { form_.SetText("txtMsgNoteText", messages.MsgNoteText()); });
+      s.Do(140, [&] { form_.SetText("lblMsgOrigDisplayName", messages.MsgOrigDisplayName()); });
+      s.Do(150, [&] { form_.SetText("lblMsgSubject", messages.MsgSubject()); });
+      if (s.Test(160, [&] { return messages.AttachmentCount() > 0; }) &&
+          s.Test(170, [&] { return ContainsIgnoringCase(messages.MsgSubject(), filter); })) {
+        s.Do(180, [&] { messages.SetAttachmentIndex(0); });
+        s.Do(190, [&] {
+          std::string scratch;
+          name = NTSFileName(messages.AttachmentPathName(), scratch);
+        });
+        if (IsSafeOrderFileName(name)) {
+          PublishOrder(s, name, target, answer);
+        } else {
+          // The name comes from whoever sent the mail: never a path.
+          s.Do(190, [&] {
+            p_.screen.MessageBox(Paragraphs({"El archivo adjunto tiene un nombre no válido y no "
+                                             "se ha copiado:",
+                                             "\"" + name + "\""}),
+                                 mb::kOk | mb::kCritical);
+          });
+        }
+      }
+      s.Do(350, [&] {
+        form_.SetText("lblAdjuntos", "Adjuntos: " + std::to_string(messages.AttachmentCount()));
+      });
+      s.Do(360, [&] { form_.Repaint("lblAdjuntos"); });
+    }  // 370
+    s.Do(370, [&] {
+      p_.screen.MessageBox(std::to_string(i) + " correos analizados", mb::kOk | mb::kInformation);
+    });
+  });
+}
+
+void frmRemitora::PublishOrder(Steps& s, const std::string& name, std::string& target,
+                               int& answer) {
+  MAPIMessages& messages = p_.MAPIMessages1;
+  s.Do(200, [&] { p_.files.MakeFolder(OrderFolder()); });
+  s.Do(210, [&] { target = OrderFolder() + p_.files.Separator() + name; });
+  s.Do(220, [&] { answer = mb::kAnswerYes; });
+  if (s.Test(230, [&] { return !p_.files.Lookup(target).empty(); })) {
+    for (;;) {  // 240: the existing-file loop
+      int button = 0;
+      // A box that cannot be shown cannot be answered: leave the waiting file.
+      if (!s.Do(250, [&] {
+            button = p_.screen.MessageBox("Procese el archivo existente antes de continuar.",
+                                          mb::kOkCancel | mb::kCritical | mb::kSystemModal);
+          })) {
+        answer = mb::kAnswerNo;
+        break;
+      }
+      if (button == mb::kAnswerOk) {
+        if (s.Test(260, [&] { return p_.files.Lookup(target).empty(); })) {
+          // 270: the user has processed the waiting file, which is what the
+          // loop asks for, so the new one is copied whatever was answered before.
+          answer = mb::kAnswerYes;
+          break;
+        }
+      } else {
+        if (!s.Do(250, [&] {
+              answer = p_.screen.MessageBox("El fichero ya existe. ¿SOBRE ESCRIBIRLO?",
+                                            mb::kYesNo | mb::kQuestion);
+            })) {
+          answer = mb::kAnswerNo;
+          break;
+        }
+        if (s.Test(280, [&] { return answer == mb::kAnswerYes; })) break;  // 290
+      }
+    }  // 300
+  }
+  if (s.Test(310, [&] { return answer != mb::kAnswerYes; })) return;  // 340
+  std::optional<Failure> copyFailure;
+  s.Do(320, [&] {
+    try {
+      p_.files.Copy(messages.AttachmentPathName(), target, p_.files.ProgramFolder());
+    } catch (const Failure& f) {
+      copyFailure = f;
+    }
+  });
+  if (!copyFailure) {
+    s.Do(330, [&] {
+      p_.screen.MessageBox(Paragraphs({"Se ha copiado un archivo de datos en ", target,
+                                       "Procese el archivo antes de continuar"}),
+                           mb::kOk | mb::kInformation);
+    });
+  } else {
+    // Saying it was copied would leave the user waiting for an order that
+    // is not there.
+    s.Do(330, [&] {
+      p_.screen.MessageBox(Paragraphs({"No se ha podido copiar el archivo de datos en ", target,
+                                       "Error " + std::to_string(copyFailure->number()) + ": " +
+                                           copyFailure->description()}),
+                           mb::kOk | mb::kCritical);
+    });
+  }
+}
+
+}  // namespace postique

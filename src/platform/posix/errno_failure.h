@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+#include "app/failure.h"
+
+namespace postique::posix {
+
+// The catalogued failure for a system error on path.
+Failure ErrnoFailure(int error, const std::string& path);
+
+}  // namespace postique::posix

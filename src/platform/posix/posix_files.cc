@@ -1,0 +1,168 @@
+#include "platform/posix/posix_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <filesystem>
+
+#include "app/text.h"
+#include "platform/posix/code_page.h"
+#include "platform/posix/errno_failure.h"
+
+namespace postique::posix {
+
+namespace {
+
+[[noreturn]] void Throw(const std::string& path) {
+  throw ErrnoFailure(errno, path);
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  // Closes, reporting the error a delayed write may only show here.
+  void Close(const std::string& path) {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) Throw(path);
+  }
+
+ private:
+  int fd_;
+};
+
+std::string ReadAll(int fd, const std::string& path) {
+  std::string data;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) return data;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Throw(path);
+    }
+    data.append(buffer, static_cast<size_t>(n));
+  }
+}
+
+std::string ParentOf(const std::string& path) {
+  const std::string parent = std::filesystem::path(path).parent_path().string();
+  return parent.empty() ? "." : parent;
+}
+
+class PosixTextWriter : public TextWriter {
+ public:
+  PosixTextWriter(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  void Write(const std::string& text) override {
+    if (fd_.get() < 0) Raise(Err::kBadFileNameOrNumber, path_);
+    WriteAll(fd_.get(), Utf8ToCp1252(text), path_);
+  }
+  void Close() override {
+    if (fd_.get() >= 0) fd_.Close(path_);
+  }
+
+ private:
+  Fd fd_;
+  std::string path_;
+};
+
+}  // namespace
+
+void WriteAll(int fd, std::string_view data, const std::string& path) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Throw(path);
+    }
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+}
+
+std::string ExecutableFolder() {
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return ".";
+  return ParentOf(std::string(buffer, static_cast<size_t>(n)));
+}
+
+// There are no hidden or system attributes here: any regular file counts.
+std::string PosixFiles::Lookup(const std::string& path) {
+  struct stat st;
+  if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  return std::filesystem::path(path).filename().string();
+}
+
+std::vector<std::string> PosixFiles::ReadLines(const std::string& path) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) Throw(path);
+  return SplitLines(Cp1252ToUtf8(ReadAll(fd.get(), path)));
+}
+
+std::unique_ptr<TextWriter> PosixFiles::CreateText(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) Throw(path);
+  return std::make_unique<PosixTextWriter>(fd, path);
+}
+
+void PosixFiles::Copy(const std::string& from, const std::string& to, const std::string& staging) {
+  Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) Throw(from);
+  std::string temp = staging + "/.postique-XXXXXX";
+  Fd out(::mkostemp(temp.data(), O_CLOEXEC));
+  if (out.get() < 0) Throw(staging);
+  try {
+    char buffer[65536];
+    for (;;) {
+      const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+      if (n == 0) break;
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        Throw(from);
+      }
+      WriteAll(out.get(), std::string_view(buffer, static_cast<size_t>(n)), to);
+    }
+    if (::fchmod(out.get(), 0644) != 0 || ::fsync(out.get()) != 0) Throw(to);
+    out.Close(to);
+    if (::rename(temp.c_str(), to.c_str()) != 0) Throw(to);
+  } catch (...) {
+    ::unlink(temp.c_str());
+    throw;
+  }
+  // The rename is only durable once the folder itself is on disk.
+  Fd folder(::open(ParentOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() >= 0) ::fsync(folder.get());
+}
+
+void PosixFiles::Remove(const std::string& path) {
+  if (::unlink(path.c_str()) != 0) Throw(path);
+}
+
+void PosixFiles::MakeFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0755) != 0) Throw(path);
+}
+
+std::string PosixFiles::CurrentFolder() {
+  std::error_code error;
+  const auto path = std::filesystem::current_path(error);
+  if (error) throw ErrnoFailure(error.value(), ".");
+  return path.string();
+}
+
+// There are no drives: the folder alone is the working place.
+void PosixFiles::ChangeDrive(const std::string&) {}
+
+void PosixFiles::ChangeFolder(const std::string& path) {
+  if (::chdir(path.c_str()) != 0) Throw(path);
+}
+
+}  // namespace postique::posix

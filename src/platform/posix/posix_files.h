@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+#include "app/ports.h"
+
+namespace postique::posix {
+
+class PosixFiles : public Files {
+ public:
+  explicit PosixFiles(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+
+  std::string Lookup(const std::string& path) override;
+  std::vector<std::string> ReadLines(const std::string& path) override;
+  std::unique_ptr<TextWriter> CreateText(const std::string& path) override;
+  void Copy(const std::string& from, const std::string& to, const std::string& staging) override;
+  void Remove(const std::string& path) override;
+  void MakeFolder(const std::string& path) override;
+  std::string CurrentFolder() override;
+  void ChangeDrive(const std::string& path) override;
+  void ChangeFolder(const std::string& path) override;
+  std::string ProgramFolder() override { return programFolder_; }
+  char Separator() const override { return '/'; }
+
+ private:
+  std::string programFolder_;
+};
+
+// The folder of the running executable.
+std::string ExecutableFolder();
+
+// Writes all of data to fd; throws Failure naming path.
+void WriteAll(int fd, std::string_view data, const std::string& path);
+
+}  // namespace postique::posix

@@ -1,0 +1,138 @@
+#include "platform/posix/terminal_screen.h"
+
+#include <cctype>
+#include <string>
+
+#include "app/frm_remitora.h"
+#include "app/text.h"
+#include "ui/frm_fenvio.h"
+
+namespace postique::posix {
+
+namespace {
+
+struct Button {
+  char letter;
+  const char* label;
+  int answer;
+};
+constexpr Button kAceptar{'A', "[A]ceptar", mb::kAnswerOk};
+constexpr Button kCancelar{'C', "[C]ancelar", mb::kAnswerCancel};
+constexpr Button kSi{'S', "[S]í", mb::kAnswerYes};
+constexpr Button kNo{'N', "[N]o", mb::kAnswerNo};
+
+std::vector<Button> ButtonsOf(int style) {
+  switch (style & mb::kButtonsMask) {
+    case mb::kOkCancel:
+      return {kAceptar, kCancelar};
+    case mb::kYesNo:
+      return {kSi, kNo};
+    default:
+      return {kAceptar};
+  }
+}
+
+char Letter(const std::string& line) {
+  for (unsigned char c : line) {
+    if (!std::isspace(c)) return static_cast<char>(std::toupper(c));
+  }
+  return 0;
+}
+
+}  // namespace
+
+void TerminalScreen::Print(const std::string& text) {
+  // Texts carry Windows line ends; the terminal wants its own.
+  out_ << ReplaceAll(ReplaceAll(text, "\r\n", "\n"), "\r", "\n") << '\n' << std::flush;
+}
+
+bool TerminalScreen::ReadLine(std::string& line) {
+  return static_cast<bool>(std::getline(in_, line));
+}
+
+void TerminalScreen::Show(const Form& form) {
+  Print(form.caption);
+}
+
+void TerminalScreen::Changed(const Form& form, const Control& control, Change change) {
+  if (!form.Shows(control)) return;
+  if (change == Change::kText) Print(control.text);
+  if (change == Change::kValue && control.kind == ControlKind::kCheckBox) {
+    Print(control.text + ": " + (control.value == 1 ? "sí" : "no"));
+  }
+}
+
+int TerminalScreen::MessageBox(const std::string& text, int style) {
+  const std::vector<Button> buttons = ButtonsOf(style);
+  Print(text);
+  for (;;) {
+    std::string line;
+    for (const Button& b : buttons) {
+      if (!line.empty()) line += ' ';
+      line += b.label;
+    }
+    Print(line);
+    if (!ReadLine(line)) {
+      if (buttons.size() == 1) return buttons.front().answer;
+      Print("No queda entrada para contestar la pregunta: el programa termina.");
+      throw ProgramEnd{kExitUnanswerable};
+    }
+    for (const Button& b : buttons) {
+      if (Letter(line) == b.letter) return b.answer;
+    }
+  }
+}
+
+void TerminalScreen::Beep() {
+  out_ << '\a' << std::flush;
+}
+
+void TerminalScreen::Run(frmRemitora& window) {
+  for (;;) {
+    window.Form_Activate();
+    const bool descargar = window.form().at("CheckDescargar").value == 1;
+    Print(std::string("[B]uscar Pedido  [V]istazo a Bandeja Entrada  [D]escargar Mensaje (") +
+          (descargar ? "sí" : "no") + ")  [X] Cerrar");
+    std::string line;
+    if (!ReadLine(line)) return;
+    switch (Letter(line)) {
+      case 'B':
+        window.cmdGetPedido_Click();
+        break;
+      case 'V':
+        window.cmdVistazo_Click();
+        break;
+      case 'D':
+        window.form().SetValue("CheckDescargar", -1, descargar ? 0 : 1);
+        break;
+      case 'X':
+        return;
+      default:
+        break;
+    }
+  }
+}
+
+void TerminalScreen::ShowModal(frmFEnvio& dialog) {
+  const Form& form = dialog.form();
+  Print(form.caption);
+  for (const Control& c : form.controls) {
+    if (c.kind == ControlKind::kOption) Print("  " + std::to_string(c.index) + " " + c.text);
+  }
+  Print(form.at("Label").text);
+  while (dialog.loaded()) {
+    Print("Elija una opción (0-3):");
+    std::string line;
+    if (!ReadLine(line)) {
+      dialog.Unload();
+      return;
+    }
+    const char choice = Letter(line);
+    if (choice >= '0' && choice <= '3' &&
+        line.find_first_not_of(" \t", line.find(choice) + 1) == std::string::npos) {
+      dialog.Select(choice - '0');
+    }
+  }
+}
+
+}  // namespace postique::posix

@@ -1,0 +1,34 @@
+// The screen for people working over a terminal, and the scriptable face of
+// the program: everything shown is printed, every answer is read as a line.
+#pragma once
+
+#include <istream>
+#include <ostream>
+
+#include "app/screen.h"
+
+namespace postique::posix {
+
+class TerminalScreen : public Screen {
+ public:
+  TerminalScreen(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
+
+  void Show(const Form& form) override;
+  void Changed(const Form& form, const Control& control, Change change) override;
+  void Repaint(const Form&, const Control*) override {}
+  void BringToFront(const Form&) override {}
+  int MessageBox(const std::string& text, int style) override;
+  void Beep() override;
+  void Run(frmRemitora& window) override;
+  void ShowModal(frmFEnvio& dialog) override;
+
+ private:
+  // One answer line; false at end of input.
+  bool ReadLine(std::string& line);
+  void Print(const std::string& text);
+
+  std::istream& in_;
+  std::ostream& out_;
+};
+
+}  // namespace postique::posix

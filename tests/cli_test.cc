@@ -1,0 +1,47 @@
+// The program as a user on a terminal runs it.
+#include <gtest/gtest.h>
+
+#include "fakes/run_program.h"
+#include "fakes/temp_dir.h"
+
+namespace postique::testing {
+namespace {
+
+TEST(Cli, AJobShowsItsStepsAsStatusLinesAndEnds) {
+  TempDir dir;
+  const std::string job = dir / "trabajo 1.txt";
+  WriteFile(job, "ana@example.es\r\nFactura\r\nCuerpo\r\n\r\n0\r\nO\r\n");
+  const ProgramRun run = RunProgram(POSTIQUE_BINARY, {dir / "trabajo", "1.txt"}, "");
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_EQ(run.out.rfind("Envio de E-Mail (Soporta Thunderbird) 38.5\n"
+                          "ESTADO: Abriendo Fichero con información: " +
+                              job +
+                              "\n"
+                              "ESTADO: Obteniendo Información de Fichero " +
+                              job +
+                              "\n"
+                              "Destino:ana@example.es\nAsunto:Factura\nCuerpo:Cuerpo\nFichero:\n"
+                              "Dialogo: False\n",
+                          0),
+            0u)
+      << run.out;
+  EXPECT_NE(run.out.find("ESTADO: Conectando con MAPI\n"
+                         "ESTADO: Error en POSTIQUE. Linea: 490. Aviso desde POSTIQUE.EXE: "),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("(32003)\n[A]ceptar\nESTADO: Desconectado\n"), std::string::npos)
+      << run.out;
+  EXPECT_FALSE(Exists(job));
+}
+
+TEST(Cli, AMissingJobIsReportedAndTheWindowWaits) {
+  TempDir dir;
+  const ProgramRun run = RunProgram(POSTIQUE_BINARY, {dir / "falta.txt"}, "a\nx\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find(" Falta el archivo " + dir / "falta.txt" + "\n[A]ceptar\n[B]uscar Pedido"),
+            std::string::npos)
+      << run.out;
+}
+
+}  // namespace
+}  // namespace postique::testing

@@ -1,0 +1,59 @@
+// The main window wired to the fakes, over a real temporary program folder.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/frm_remitora.h"
+#include "fakes/fake_mail_client.h"
+#include "fakes/fake_screen.h"
+#include "fakes/temp_dir.h"
+#include "platform/posix/posix_files.h"
+
+namespace postique::testing {
+
+class FakeProcess : public Process {
+ public:
+  std::string commandLine;
+  std::string CommandLine() override { return commandLine; }
+};
+
+// Records every start request and answers with a fixed result.
+class RecordingLauncher : public Launcher {
+ public:
+  struct Start {
+    std::string program, parameters;
+  };
+  std::vector<Start> starts;
+  int result = 42;
+  int Open(const std::string& program, const std::string& parameters) override {
+    starts.push_back({program, parameters});
+    return result;
+  }
+};
+
+struct Harness {
+  TempDir program;  // the program's folder
+  TempDir work;     // where jobs and attachments are made
+  FakeScreen screen;
+  posix::PosixFiles files{program.path()};
+  RecordingLauncher launcher;
+  FakeProcess process;
+  FakeMailClient mail;
+  frmRemitora window{{screen, files, launcher, process, mail, mail}};
+
+  // Shows the window and delivers its first activation. The exit status when
+  // the program ended, nothing when the window stays open.
+  std::optional<int> Start();
+  // Writes a job file in the work folder and names it on the command line.
+  std::string Job(const std::string& bytes);
+  // A file of the work folder, for attachments.
+  std::string Attachment(const std::string& name, const std::string& bytes);
+
+  const std::string& Caption(const std::string& control, int index = -1) {
+    return window.form().at(control, index).text;
+  }
+};
+
+}  // namespace postique::testing

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace postique::testing {
+
+struct ProgramRun {
+  int status = -1;
+  std::string out;
+};
+
+// Runs a program to its end with input as its standard input, and returns
+// its exit status and standard output. env adds to the environment.
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& input, const std::map<std::string, std::string>& env = {});
+
+}  // namespace postique::testing

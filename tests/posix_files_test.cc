@@ -1,0 +1,83 @@
+#include "platform/posix/posix_files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "app/failure.h"
+#include "fakes/temp_dir.h"
+
+namespace postique::posix {
+namespace {
+
+using testing::TempDir;
+
+long FailureNumber(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Failure& f) {
+    return f.number();
+  }
+  return 0;
+}
+
+TEST(PosixFiles, LookupFindsOnlyRegularFiles) {
+  TempDir dir;
+  PosixFiles files(dir.path());
+  testing::WriteFile(dir / "job.txt", "x");
+  ::mkdir((dir / "folder").c_str(), 0755);
+  EXPECT_EQ(files.Lookup(dir / "job.txt"), "job.txt");
+  EXPECT_EQ(files.Lookup(dir / "folder"), "");
+  EXPECT_EQ(files.Lookup(dir / "none"), "");
+  EXPECT_EQ(files.Lookup(""), "");
+}
+
+TEST(PosixFiles, ReadsLinesInWindows1252) {
+  TempDir dir;
+  PosixFiles files(dir.path());
+  testing::WriteFile(dir / "job.txt", "A\xf1o\r\n\x80\nfin");
+  EXPECT_EQ(files.ReadLines(dir / "job.txt"), (std::vector<std::string>{"Año", "€", "fin"}));
+  EXPECT_EQ(FailureNumber([&] { files.ReadLines(dir / "none"); }), 53);
+}
+
+TEST(PosixFiles, WritesTextInWindows1252AndEmptiesTheFileFirst) {
+  TempDir dir;
+  PosixFiles files(dir.path());
+  testing::WriteFile(dir / "log", "old content that is longer");
+  auto writer = files.CreateText(dir / "log");
+  writer->Write("Año €\r\n");
+  writer->Close();
+  EXPECT_EQ(testing::ReadFile(dir / "log"), "A\xf1o \x80\r\n");
+  EXPECT_EQ(FailureNumber([&] { writer->Write("x"); }), 52) << "closed";
+  EXPECT_NE(FailureNumber([&] { files.CreateText(dir.path()); }), 0) << "a folder";
+}
+
+TEST(PosixFiles, CopyReplacesTheTargetOnlyAtTheEndAndLeavesNoTemporary) {
+  TempDir dir;
+  PosixFiles files(dir.path());
+  ::mkdir((dir / "in").c_str(), 0755);
+  testing::WriteFile(dir / "source", std::string(200000, 'n'));
+  testing::WriteFile(dir / "in/target", "old");
+  files.Copy(dir / "source", dir / "in/target", dir.path());
+  EXPECT_EQ(testing::ReadFile(dir / "in/target"), std::string(200000, 'n'));
+  EXPECT_EQ(testing::List(dir.path()), (std::vector<std::string>{"in", "source"}));
+
+  EXPECT_EQ(FailureNumber([&] { files.Copy(dir / "none", dir / "in/target", dir.path()); }), 53);
+  EXPECT_EQ(FailureNumber([&] { files.Copy(dir / "source", dir / "no/target", dir.path()); }), 53);
+  EXPECT_EQ(testing::List(dir.path()), (std::vector<std::string>{"in", "source"}));
+  EXPECT_EQ(testing::ReadFile(dir / "in/target"), std::string(200000, 'n'));
+}
+
+TEST(PosixFiles, FoldersAndRemoval) {
+  TempDir dir;
+  PosixFiles files(dir.path());
+  files.MakeFolder(dir / "MapiIn");
+  EXPECT_EQ(FailureNumber([&] { files.MakeFolder(dir / "MapiIn"); }), 75);
+  testing::WriteFile(dir / "f", "");
+  files.Remove(dir / "f");
+  EXPECT_FALSE(testing::Exists(dir / "f"));
+  EXPECT_EQ(FailureNumber([&] { files.Remove(dir / "f"); }), 53);
+  EXPECT_EQ(files.ProgramFolder(), dir.path());
+}
+
+}  // namespace
+}  // namespace postique::posix
