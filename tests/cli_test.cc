@@ -1,6 +1,8 @@
 // The program as a user on a terminal runs it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "fakes/run_program.h"
 #include "fakes/temp_dir.h"
 
@@ -41,6 +43,43 @@ TEST(Cli, AMissingJobIsReportedAndTheWindowWaits) {
   EXPECT_NE(run.out.find(" Falta el archivo " + dir / "falta.txt" + "\n[A]ceptar\n[B]uscar Pedido"),
             std::string::npos)
       << run.out;
+}
+
+// The program in a folder of its own, where it keeps its log and order folder.
+std::string Install(const TempDir& dir) {
+  const std::string program = dir / "postique";
+  std::filesystem::copy_file(POSTIQUE_BINARY, program);
+  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+  return program;
+}
+
+TEST(Cli, AJobWithoutMethodAsksAndHandsItToThunderbird) {
+  TempDir place, bin;
+  WriteFile(bin / "thunderbird", "#!/bin/sh\nexit 0\n");
+  std::filesystem::permissions(bin / "thunderbird", std::filesystem::perms::owner_all);
+  const std::string job = place / "job.txt";
+  WriteFile(job, "ana@example.es\r\nFactura\r\nCuerpo\r\n/f/a.pdf\r\n\r\n\r\n");
+  const ProgramRun run =
+      RunProgram(Install(place), {job}, "1\n", {{"PATH", bin.path() + ":/usr/bin:/bin"}});
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("Forma de envio del MAIL\n  0 Enviar con OUTLOOK\n"), std::string::npos)
+      << run.out;
+  EXPECT_EQ(ReadFile(place / "thunderbird.log"),
+            "thunderbird -compose \"attachment='/f/a.pdf',to='ana@example.es',subject='Factura',"
+            "body='Cuerpo'\"\r\n");
+}
+
+TEST(Cli, CancellingTheMethodShowsCancelado) {
+  TempDir place;
+  const std::string job = place / "job.txt";
+  WriteFile(job, "ana@example.es\r\nFactura\r\nCuerpo\r\n\r\n");
+  const ProgramRun run = RunProgram(Install(place), {job}, "2\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("Elija una opción (0-3):\nCancelado el envio\n[A]ceptar\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_FALSE(Exists(place / "thunderbird.log"));
+  EXPECT_FALSE(Exists(job));
 }
 
 }  // namespace
