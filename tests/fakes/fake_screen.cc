@@ -20,6 +20,7 @@ void FakeScreen::Show(const Form&) {
 }
 
 void FakeScreen::Changed(const Form&, const Control& control, Change change) {
+  MaybeFail("Changed");
   if (control.name == "LabelPie" && change == Change::kText) statuses.push_back(control.text);
 }
 
@@ -34,6 +35,7 @@ void FakeScreen::BringToFront(const Form&) {
 int FakeScreen::MessageBox(const std::string& text, int style) {
   MaybeFail("MessageBox");
   boxes.push_back({text, style});
+  if (onBox) onBox(boxes.back());
   if ((style & mb::kButtonsMask) == mb::kOk) return mb::kAnswerOk;
   if (answers.empty()) throw std::logic_error("no scripted answer for the box: " + text);
   const int answer = answers.front();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -24,8 +25,11 @@ class FakeScreen : public Screen {
   std::deque<int> answers;
   // Indexes to select in the send-method dialog, in order; -1 closes it.
   std::deque<int> dialogChoices;
+  // Runs as each box is shown, before it is answered: what the user does
+  // meanwhile.
+  std::function<void(const Box&)> onBox;
   // Failures to raise from the named operation ("MessageBox", "ShowModal",
-  // "BringToFront", "Repaint") the next time it is called.
+  // "BringToFront", "Repaint", "Changed") the next time it is called.
   std::map<std::string, Failure> failNext;
 
   std::vector<Box> boxes;
