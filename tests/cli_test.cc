@@ -13,7 +13,8 @@ TEST(Cli, AJobShowsItsStepsAsStatusLinesAndEnds) {
   TempDir dir;
   const std::string job = dir / "trabajo 1.txt";
   WriteFile(job, "ana@example.es\r\nFactura\r\nCuerpo\r\n\r\n0\r\nO\r\n");
-  const ProgramRun run = RunProgram(POSTIQUE_BINARY, {dir / "trabajo", "1.txt"}, "");
+  const ProgramRun run =
+      RunProgram(POSTIQUE_BINARY, {dir / "trabajo", "1.txt"}, "", {{"MAILDIR", dir / "sin-buzon"}});
   EXPECT_EQ(run.status, 1) << run.out;
   EXPECT_EQ(run.out.rfind("Envio de E-Mail (Soporta Thunderbird) 38.5\n"
                           "ESTADO: Abriendo Fichero con información: " +
@@ -43,14 +44,6 @@ TEST(Cli, AMissingJobIsReportedAndTheWindowWaits) {
   EXPECT_NE(run.out.find(" Falta el archivo " + dir / "falta.txt" + "\n[A]ceptar\n[B]uscar Pedido"),
             std::string::npos)
       << run.out;
-}
-
-// The program in a folder of its own, where it keeps its log and order folder.
-std::string Install(const TempDir& dir) {
-  const std::string program = dir / "postique";
-  std::filesystem::copy_file(POSTIQUE_BINARY, program);
-  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
-  return program;
 }
 
 TEST(Cli, AJobWithoutMethodAsksAndHandsItToThunderbird) {

@@ -123,4 +123,40 @@ std::vector<std::string> SplitLines(std::string_view text) {
   return lines;
 }
 
+char32_t NextUtf8(std::string_view text, size_t& at) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at++);
+  if (lead < 0x80) return lead;
+  const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : -1;
+  if (more < 0 || lead >= 0xF5) return 0xFFFD;
+  static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+  char32_t c = lead & (0x3F >> more);
+  size_t i = at;
+  for (int k = 0; k < more; ++k, ++i) {
+    if (i >= text.size() || (byte(i) & 0xC0) != 0x80) return 0xFFFD;
+    c = (c << 6) | (byte(i) & 0x3F);
+  }
+  if (c < kLeast[more] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0xFFFD;
+  at = i;
+  return c;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 }  // namespace postique

@@ -31,4 +31,9 @@ std::string BooleanText(bool value);
 // last line without an ending still counts; an empty text has no lines.
 std::vector<std::string> SplitLines(std::string_view text);
 
+// Reads the UTF-8 character at text[at] and moves at past it; a malformed
+// sequence reads as U+FFFD and moves past its first byte.
+char32_t NextUtf8(std::string_view text, size_t& at);
+void AppendUtf8(std::string& out, char32_t c);
+
 }  // namespace postique

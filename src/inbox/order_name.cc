@@ -7,8 +7,6 @@
 
 namespace postique {
 
-namespace {
-
 bool IsReservedDeviceName(std::string_view name) {
   // The device is named by the part before the first point, blanks ignored.
   std::string stem(name.substr(0, name.find('.')));
@@ -20,8 +18,6 @@ bool IsReservedDeviceName(std::string_view name) {
   return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
          stem[3] >= '1' && stem[3] <= '9';
 }
-
-}  // namespace
 
 bool IsSafeOrderFileName(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;

@@ -10,4 +10,8 @@ namespace postique {
 // read by the invoicing product on Windows.
 bool IsSafeOrderFileName(std::string_view name);
 
+// Whether the name is one of Windows' reserved device names (CON, PRN, AUX,
+// NUL, COM1 to COM9, LPT1 to LPT9), with or without an extension.
+bool IsReservedDeviceName(std::string_view name);
+
 }  // namespace postique

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <stdexcept>
 
 #include "fakes/temp_dir.h"
@@ -33,6 +34,13 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
   int status = 0;
   ::waitpid(pid, &status, 0);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadFile(outPath)};
+}
+
+std::string Install(const TempDir& folder) {
+  const std::string program = folder / "postique";
+  std::filesystem::copy_file(POSTIQUE_BINARY, program);
+  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+  return program;
 }
 
 }  // namespace postique::testing

@@ -16,4 +16,10 @@ struct ProgramRun {
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::string& input, const std::map<std::string, std::string>& env = {});
 
+class TempDir;
+
+// Copies the program into a folder of its own, where it keeps its log and
+// order folder; returns its path there.
+std::string Install(const TempDir& folder);
+
 }  // namespace postique::testing

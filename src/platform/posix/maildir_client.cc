@@ -1,0 +1,496 @@
+#include "platform/posix/maildir_client.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <gmime/gmime.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+#include "app/failure.h"
+#include "platform/posix/errno_failure.h"
+#include "platform/posix/safe_file_name.h"
+#include "platform/posix/sendmail.h"
+
+namespace postique::posix {
+
+namespace {
+
+constexpr std::intptr_t kSession = 1;
+
+struct Unref {
+  void operator()(void* object) const {
+    if (object) g_object_unref(object);
+  }
+};
+template <class T>
+using Ref = std::unique_ptr<T, Unref>;
+
+void InitGMime() {
+  static const bool once = (g_mime_init(), true);
+  (void)once;
+}
+
+std::string Text(const char* text) {
+  return text ? text : "";
+}
+
+std::string BaseName(std::string_view path) {
+  const size_t slash = path.find_last_of("/\\");
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string Hostname() {
+  char host[256] = {};
+  if (::gethostname(host, sizeof host - 1) != 0 || !*host) return "localhost";
+  std::string name = host;
+  std::replace(name.begin(), name.end(), '/', '_');
+  std::replace(name.begin(), name.end(), ':', '_');
+  return name;
+}
+
+struct ContentType {
+  const char* extension;
+  const char* type;
+  const char* subtype;
+};
+constexpr ContentType kContentTypes[] = {
+    {"pdf", "application", "pdf"},
+    {"txt", "text", "plain"},
+    {"csv", "text", "csv"},
+    {"xml", "application", "xml"},
+    {"json", "application", "json"},
+    {"htm", "text", "html"},
+    {"html", "text", "html"},
+    {"jpg", "image", "jpeg"},
+    {"jpeg", "image", "jpeg"},
+    {"png", "image", "png"},
+    {"gif", "image", "gif"},
+    {"zip", "application", "zip"},
+    {"doc", "application", "msword"},
+    {"xls", "application", "vnd.ms-excel"},
+    {"docx", "application", "vnd.openxmlformats-officedocument.wordprocessingml.document"},
+    {"xlsx", "application", "vnd.openxmlformats-officedocument.spreadsheetml.sheet"},
+};
+
+ContentType ContentTypeOf(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos) {
+    std::string extension = name.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const ContentType& t : kContentTypes) {
+      if (extension == t.extension) return t;
+    }
+  }
+  return {"", "application", "octet-stream"};
+}
+
+bool AllMailboxes(InternetAddressList* list) {
+  const int count = internet_address_list_length(list);
+  if (count == 0) return false;
+  for (int i = 0; i < count; ++i) {
+    InternetAddress* address = internet_address_list_get_address(list, i);
+    if (INTERNET_ADDRESS_IS_GROUP(address)) {
+      if (!AllMailboxes(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)))) {
+        return false;
+      }
+      continue;
+    }
+    const std::string addr =
+        Text(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
+    const size_t at = addr.find('@');
+    if (at == std::string::npos || at == 0 || at + 1 == addr.size()) return false;
+  }
+  return true;
+}
+
+// The Maildir name without its flags, which other readers may change.
+std::string UniqueOf(const std::string& name) {
+  return name.substr(0, name.find(':'));
+}
+
+// Opens a listed message; another reader may have moved it from new/ to
+// cur/ or changed its flags since, so it is also looked for by its unique
+// name. -1 when it is gone.
+int OpenMessage(const std::string& maildir, const std::string& path, const std::string& unique) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd >= 0 || errno != ENOENT) return fd;
+  for (const char* sub : {"cur", "new"}) {
+    const std::string folder = maildir + "/" + sub;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir) continue;
+    while (const dirent* entry = ::readdir(dir.get())) {
+      if (entry->d_name[0] != '.' && UniqueOf(entry->d_name) == unique) {
+        const int moved = ::open((folder + "/" + entry->d_name).c_str(), O_RDONLY | O_CLOEXEC);
+        if (moved >= 0) return moved;
+      }
+    }
+  }
+  return -1;
+}
+
+}  // namespace
+
+struct MaildirClient::Parsed {
+  struct Attachment {
+    std::string name;  // as decoded from the message
+    GMimePart* part;   // owned by message
+    std::string copy;  // the temporary copy, once written
+  };
+  Ref<GMimeMessage> message;
+  std::string subject, from, body;
+  bool hasBody = false;
+  std::vector<Attachment> attachments;
+};
+
+namespace {
+
+// A part counts as an attachment when it is marked as one or carries a file
+// name; the first other text part is the body.
+void CollectPart(GMimeObject*, GMimeObject* object, gpointer data) {
+  auto& parsed = *static_cast<MaildirClient::Parsed*>(data);
+  if (!GMIME_IS_PART(object)) return;
+  GMimePart* part = GMIME_PART(object);
+  const char* filename = g_mime_part_get_filename(part);
+  const char* disposition = g_mime_object_get_disposition(object);
+  if (filename || (disposition && g_ascii_strcasecmp(disposition, "attachment") == 0)) {
+    parsed.attachments.push_back({Text(filename), part, {}});
+  } else if (!parsed.hasBody && GMIME_IS_TEXT_PART(object)) {
+    char* text = g_mime_text_part_get_text(GMIME_TEXT_PART(object));
+    parsed.body = Text(text);
+    g_free(text);
+    parsed.hasBody = true;
+  }
+}
+
+}  // namespace
+
+MaildirClient::MaildirClient(Screen& screen, std::string maildir)
+    : screen_(screen), maildir_(std::move(maildir)) {
+  InitGMime();
+}
+
+MaildirClient::~MaildirClient() {
+  current_.reset();
+  if (!temp_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(temp_, ignored);
+  }
+}
+
+void MaildirClient::SignOn() {
+  for (const char* sub : {"new", "cur"}) {
+    const std::string folder = maildir_ + "/" + sub;
+    struct stat st;
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        ::access(folder.c_str(), R_OK | X_OK) != 0) {
+      Raise(Err::kMapiLoginFailure, "no hay un buzón Maildir legible en " + maildir_);
+    }
+  }
+  signedOn_ = true;
+}
+
+std::intptr_t MaildirClient::SessionID() {
+  if (!signedOn_) Raise(Err::kMapiInvalidSession);
+  return kSession;
+}
+
+void MaildirClient::SignOff() {
+  if (!signedOn_) Raise(Err::kMapiInvalidSession);
+  signedOn_ = bound_ = composing_ = false;
+}
+
+void MaildirClient::SetSessionID(std::intptr_t session) {
+  bound_ = signedOn_ && session == kSession;
+  if (!bound_) Raise(Err::kMapiInvalidSession);
+}
+
+void MaildirClient::NeedSession() const {
+  if (!bound_) Raise(Err::kMapiInvalidSession);
+}
+
+void MaildirClient::Fetch() {
+  NeedSession();
+  composing_ = false;
+  current_.reset();
+  fetched_.clear();
+  index_ = -1;
+  for (const char* sub : {"new", "cur"}) {
+    const std::string folder = maildir_ + "/" + sub;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir) throw ErrnoFailure(errno, folder);
+    while (const dirent* entry = ::readdir(dir.get())) {
+      const std::string name = entry->d_name;
+      if (name.empty() || name[0] == '.') continue;
+      const size_t info = name.find(":2,");
+      const std::string flags = info == std::string::npos ? "" : name.substr(info + 3);
+      if (flags.find('T') != std::string::npos) continue;
+      if (unreadOnly_ && flags.find('S') != std::string::npos) continue;
+      const std::string path = folder + "/" + name;
+      struct stat st;
+      if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;  // gone meanwhile
+      fetched_.push_back({folder, UniqueOf(name), path, static_cast<long long>(st.st_mtime)});
+    }
+  }
+  std::sort(fetched_.begin(), fetched_.end(), [](const Entry& a, const Entry& b) {
+    return a.delivered != b.delivered ? a.delivered < b.delivered : a.unique < b.unique;
+  });
+  if (!fetched_.empty()) index_ = 0;
+}
+
+void MaildirClient::SetMsgIndex(int value) {
+  if (value < 0 || value >= MsgCount()) Raise(Err::kMapiInvalidMessage);
+  if (value != index_) current_.reset();
+  index_ = value;
+  composing_ = false;
+}
+
+MaildirClient::Parsed& MaildirClient::Current() {
+  NeedSession();
+  if (index_ < 0 || index_ >= MsgCount()) Raise(Err::kMapiInvalidMessage);
+  if (current_) return *current_;
+  current_ = std::make_unique<Parsed>();
+  const Entry& entry = fetched_[index_];
+  // A message that is gone or that GMime cannot read counts, with empty fields.
+  const int fd = OpenMessage(maildir_, entry.path, entry.unique);
+  if (fd < 0) return *current_;
+  Ref<GMimeStream> stream(g_mime_stream_fs_new(fd));
+  Ref<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+  // Attachment contents stay in the file until they are copied.
+  g_mime_parser_set_persist_stream(parser.get(), TRUE);
+  current_->message.reset(g_mime_parser_construct_message(parser.get(), nullptr));
+  GMimeMessage* message = current_->message.get();
+  if (!message) return *current_;
+  current_->subject = Text(g_mime_message_get_subject(message));
+  InternetAddressList* from = g_mime_message_get_from(message);
+  if (from && internet_address_list_length(from) > 0) {
+    InternetAddress* address = internet_address_list_get_address(from, 0);
+    current_->from = Text(internet_address_get_name(address));
+    if (current_->from.empty() && INTERNET_ADDRESS_IS_MAILBOX(address)) {
+      current_->from = Text(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
+    }
+  }
+  g_mime_message_foreach(message, CollectPart, current_.get());
+  return *current_;
+}
+
+std::string MaildirClient::MsgDateReceived() {
+  Current();
+  const std::time_t delivered = static_cast<std::time_t>(fetched_[index_].delivered);
+  std::tm local;
+  ::localtime_r(&delivered, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y/%m/%d %H:%M", &local);
+  return text;
+}
+
+std::string MaildirClient::MsgOrigDisplayName() {
+  return Current().from;
+}
+
+std::string MaildirClient::MsgSubject() {
+  return composing_ ? draft_.subject : Current().subject;
+}
+
+std::string MaildirClient::MsgNoteText() {
+  return composing_ ? draft_.body : Current().body;
+}
+
+int MaildirClient::AttachmentCount() {
+  return static_cast<int>(composing_ ? draft_.attachments.size() : Current().attachments.size());
+}
+
+std::string MaildirClient::AttachmentPathName() {
+  if (composing_) return DraftAttachment().path;
+  Parsed& parsed = Current();
+  if (attachmentIndex_ < 0 || attachmentIndex_ >= static_cast<int>(parsed.attachments.size())) {
+    Raise(Err::kMapiAttachmentNotFound);
+  }
+  return WriteCopy(parsed, static_cast<size_t>(attachmentIndex_));
+}
+
+std::string MaildirClient::TempFolder() {
+  if (temp_.empty()) {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/postique-XXXXXX";
+    if (!::mkdtemp(pattern.data())) throw ErrnoFailure(errno, pattern);  // made with mode 0700
+    temp_ = pattern;
+  }
+  return temp_;
+}
+
+std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
+  Parsed::Attachment& a = parsed.attachments[attachment];
+  if (!a.copy.empty()) return a.copy;
+  // One folder per copy: names from different messages never meet.
+  const std::string folder = TempFolder() + "/" + std::to_string(++copies_);
+  if (::mkdir(folder.c_str(), 0700) != 0) throw ErrnoFailure(errno, folder);
+  const std::string path =
+      folder + "/" + SafeAttachmentName(a.name, static_cast<int>(attachment) + 1);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) Raise(Err::kMapiAttachmentWriteFailure, path + " (" + std::strerror(errno) + ")");
+  Ref<GMimeStream> out(g_mime_stream_fs_new(fd));
+  GMimeDataWrapper* content = g_mime_part_get_content(a.part);
+  const bool written = !content || g_mime_data_wrapper_write_to_stream(content, out.get()) >= 0;
+  const int error = errno;
+  if (!written || g_mime_stream_flush(out.get()) != 0 || g_mime_stream_close(out.get()) != 0) {
+    ::unlink(path.c_str());
+    Raise(Err::kMapiAttachmentWriteFailure,
+          path + " (" + std::strerror(written ? errno : error) + ")");
+  }
+  a.copy = path;
+  return path;
+}
+
+void MaildirClient::Compose() {
+  NeedSession();
+  composing_ = true;
+  draft_ = {};
+  attachmentIndex_ = 0;
+}
+
+MaildirClient::Draft::Attachment& MaildirClient::DraftAttachment() {
+  if (!composing_) Raise(Err::kMapiInvalidMessage);
+  if (attachmentIndex_ < 0) Raise(Err::kMapiAttachmentNotFound);
+  if (draft_.attachments.size() <= static_cast<size_t>(attachmentIndex_)) {
+    draft_.attachments.resize(static_cast<size_t>(attachmentIndex_) + 1);
+  }
+  return draft_.attachments[static_cast<size_t>(attachmentIndex_)];
+}
+
+void MaildirClient::SetRecipDisplayName(const std::string& value) {
+  if (!composing_) Raise(Err::kMapiInvalidMessage);
+  draft_.recipient = value;
+}
+
+void MaildirClient::SetMsgSubject(const std::string& value) {
+  if (!composing_) Raise(Err::kMapiInvalidMessage);
+  draft_.subject = value;
+}
+
+void MaildirClient::SetMsgNoteText(const std::string& value) {
+  if (!composing_) Raise(Err::kMapiInvalidMessage);
+  draft_.body = value;
+}
+
+void MaildirClient::SetAttachmentIndex(int value) {
+  attachmentIndex_ = value;
+}
+
+void MaildirClient::SetAttachmentPathName(const std::string& value) {
+  DraftAttachment().path = value;
+}
+
+void MaildirClient::SetAttachmentName(const std::string& value) {
+  DraftAttachment().name = value;
+}
+
+void MaildirClient::ResolveName() {
+  if (!composing_) Raise(Err::kMapiInvalidMessage);
+  Ref<InternetAddressList> list(internet_address_list_parse(nullptr, draft_.recipient.c_str()));
+  if (!list || !AllMailboxes(list.get())) Raise(Err::kMapiUnknownRecipient, draft_.recipient);
+}
+
+bool MaildirClient::Confirm() {
+  std::string names;
+  for (const Draft::Attachment& a : draft_.attachments) {
+    if (a.path.empty()) continue;
+    if (!names.empty()) names += ", ";
+    names += BaseName(a.name.empty() ? a.path : a.name);
+  }
+  return screen_.MessageBox("¿Enviar este mensaje?\r\n\r\nDestino: " + draft_.recipient +
+                                "\r\nAsunto: " + draft_.subject + "\r\nCuerpo: " + draft_.body +
+                                "\r\nAdjuntos: " + names,
+                            mb::kYesNo | mb::kQuestion) == mb::kAnswerYes;
+}
+
+void MaildirClient::Send(bool dialog) {
+  NeedSession();
+  if (!composing_) Raise(Err::kMapiInvalidMessage);
+  if (dialog && !Confirm()) Raise(Err::kMapiUserAbort);
+
+  // The message is delivered into .Sent by the Maildir protocol: written in
+  // tmp/, handed to sendmail from there, then renamed into cur/ as read.
+  const std::string sent = maildir_ + "/.Sent";
+  for (const std::string& folder : {sent, sent + "/tmp", sent + "/new", sent + "/cur"}) {
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) throw ErrnoFailure(errno, folder);
+  }
+  static int counter = 0;
+  const std::string unique = std::to_string(std::time(nullptr)) + ".P" +
+                             std::to_string(::getpid()) + "Q" + std::to_string(++counter) + "." +
+                             Hostname();
+  const std::string file = sent + "/tmp/" + unique;
+  try {
+    WriteDraft(file);
+    Sendmail(file, TempFolder());
+  } catch (const Failure&) {
+    ::unlink(file.c_str());
+    throw;
+  }
+  ::rename(file.c_str(), (sent + "/cur/" + unique + ":2,S").c_str());
+  composing_ = false;
+}
+
+void MaildirClient::WriteDraft(const std::string& file) {
+  Ref<GMimeMessage> message(g_mime_message_new(TRUE));
+  Ref<InternetAddressList> to(internet_address_list_parse(nullptr, draft_.recipient.c_str()));
+  if (to) {
+    internet_address_list_append(g_mime_message_get_addresses(message.get(), GMIME_ADDRESS_TYPE_TO),
+                                 to.get());
+  }
+  g_mime_message_set_subject(message.get(), draft_.subject.c_str(), "utf-8");
+  GDateTime* now = g_date_time_new_now_local();
+  g_mime_message_set_date(message.get(), now);
+  g_date_time_unref(now);
+  char* id = g_mime_utils_generate_message_id(Hostname().c_str());
+  g_mime_message_set_message_id(message.get(), id);
+  g_free(id);
+
+  Ref<GMimeTextPart> text(g_mime_text_part_new_with_subtype("plain"));
+  g_mime_text_part_set_text(text.get(), draft_.body.c_str());
+  g_mime_object_encode(GMIME_OBJECT(text.get()), GMIME_ENCODING_CONSTRAINT_7BIT);
+  Ref<GMimeMultipart> mixed(g_mime_multipart_new_with_subtype("mixed"));
+  g_mime_multipart_add(mixed.get(), GMIME_OBJECT(text.get()));
+  bool attached = false;
+  for (const Draft::Attachment& a : draft_.attachments) {
+    if (a.path.empty()) continue;  // an empty entry of the job's list names no file
+    const int fd = ::open(a.path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      if (fd >= 0) ::close(fd);
+      Raise(Err::kMapiAttachmentNotFound, a.path);
+    }
+    // Read from the file as the message is written, never held whole.
+    Ref<GMimeStream> stream(g_mime_stream_fs_new(fd));
+    Ref<GMimeDataWrapper> content(
+        g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+    const std::string name = BaseName(a.name.empty() ? a.path : a.name);
+    const ContentType type = ContentTypeOf(name);
+    Ref<GMimePart> part(g_mime_part_new_with_type(type.type, type.subtype));
+    g_mime_part_set_content(part.get(), content.get());
+    g_mime_part_set_content_encoding(part.get(), GMIME_CONTENT_ENCODING_BASE64);
+    g_mime_part_set_filename(part.get(), name.c_str());
+    g_mime_multipart_add(mixed.get(), GMIME_OBJECT(part.get()));
+    attached = true;
+  }
+  g_mime_message_set_mime_part(message.get(),
+                               attached ? GMIME_OBJECT(mixed.get()) : GMIME_OBJECT(text.get()));
+
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) throw ErrnoFailure(errno, file);
+  Ref<GMimeStream> out(g_mime_stream_fs_new(fd));
+  if (g_mime_object_write_to_stream(GMIME_OBJECT(message.get()), nullptr, out.get()) < 0 ||
+      g_mime_stream_flush(out.get()) != 0 || ::fsync(fd) != 0) {
+    throw ErrnoFailure(errno, file);
+  }
+  if (g_mime_stream_close(out.get()) != 0) throw ErrnoFailure(errno, file);
+}
+
+}  // namespace postique::posix

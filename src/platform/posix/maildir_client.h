@@ -1,0 +1,87 @@
+// The mail client on Linux: the user's Maildir is the inbox, and outgoing
+// mail goes to a sendmail-compatible program. Every MIME detail is GMime's.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/screen.h"
+#include "transport/mail_session.h"
+
+namespace postique::posix {
+
+class MaildirClient : public MAPISession, public MAPIMessages {
+ public:
+  // maildir is the profile: the Maildir whose new/ and cur/ are the inbox.
+  MaildirClient(Screen& screen, std::string maildir);
+  // Removes every temporary attachment copy.
+  ~MaildirClient() override;
+  MaildirClient(const MaildirClient&) = delete;
+  MaildirClient& operator=(const MaildirClient&) = delete;
+
+  // There is no server to download from: accepted, changes nothing.
+  void SetDownLoadMail(bool) override {}
+  void SignOn() override;
+  std::intptr_t SessionID() override;
+  void SignOff() override;
+  void SetSessionID(std::intptr_t session) override;
+
+  void Compose() override;
+  void SetRecipDisplayName(const std::string& value) override;
+  void SetMsgSubject(const std::string& value) override;
+  void SetMsgNoteText(const std::string& value) override;
+  void SetAttachmentIndex(int value) override;
+  void SetAttachmentPathName(const std::string& value) override;
+  void SetAttachmentName(const std::string& value) override;
+  void ResolveName() override;
+  void Send(bool dialog) override;
+
+  void SetFetchUnreadOnly(bool value) override { unreadOnly_ = value; }
+  void Fetch() override;
+  int MsgCount() override { return static_cast<int>(fetched_.size()); }
+  int MsgIndex() override { return index_; }
+  void SetMsgIndex(int value) override;
+  std::string MsgDateReceived() override;
+  std::string MsgOrigDisplayName() override;
+  std::string MsgSubject() override;
+  std::string MsgNoteText() override;
+  int AttachmentCount() override;
+  std::string AttachmentPathName() override;
+
+  // One inbox message as read by GMime.
+  struct Parsed;
+
+ private:
+  struct Entry {
+    std::string folder, unique, path;  // path = folder/unique + flags
+    long long delivered;               // seconds since the epoch
+  };
+  struct Draft {
+    struct Attachment {
+      std::string path, name;
+    };
+    std::string recipient, subject, body;
+    std::vector<Attachment> attachments;
+  };
+
+  void NeedSession() const;
+  Parsed& Current();
+  Draft::Attachment& DraftAttachment();
+  std::string TempFolder();
+  std::string WriteCopy(Parsed& parsed, size_t attachment);
+  bool Confirm();
+  // Writes the composed message into file.
+  void WriteDraft(const std::string& file);
+
+  Screen& screen_;
+  std::string maildir_;
+  std::string temp_;  // made when the first copy is asked for
+  bool signedOn_ = false, bound_ = false, unreadOnly_ = true, composing_ = false;
+  std::vector<Entry> fetched_;
+  int index_ = -1, attachmentIndex_ = 0, copies_ = 0;
+  std::unique_ptr<Parsed> current_;
+  Draft draft_;
+};
+
+}  // namespace postique::posix

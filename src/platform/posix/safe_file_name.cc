@@ -1,0 +1,63 @@
+#include "platform/posix/safe_file_name.h"
+
+#include "app/text.h"
+#include "inbox/order_name.h"
+
+namespace postique::posix {
+
+namespace {
+
+constexpr size_t kMaxBytes = 255;
+constexpr size_t kMaxExtension = 32;
+
+bool Unsafe(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0xFFFD || c == 0x061C ||
+         (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) || c == 0x2060 ||
+         (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF || c == '<' || c == '>' || c == ':' ||
+         c == '"' || c == '|' || c == '?' || c == '*';
+}
+
+// The longest prefix of text of at most limit bytes that ends on a character.
+std::string_view CutToCharacter(std::string_view text, size_t limit) {
+  size_t end = 0;
+  for (size_t at = 0; at < text.size();) {
+    size_t next = at;
+    NextUtf8(text, next);
+    if (next > limit) break;
+    end = at = next;
+  }
+  return text.substr(0, end);
+}
+
+}  // namespace
+
+std::string SafeAttachmentName(std::string_view decoded, int ordinal) {
+  const size_t slash = decoded.find_last_of("/\\");
+  if (slash != std::string_view::npos) decoded.remove_prefix(slash + 1);
+
+  std::string name;
+  for (size_t at = 0; at < decoded.size();) {
+    const char32_t c = NextUtf8(decoded, at);
+    if (Unsafe(c)) {
+      name += '_';
+    } else {
+      AppendUtf8(name, c);
+    }
+  }
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+  if (name.empty()) name = "adjunto-" + std::to_string(ordinal);
+  if (IsReservedDeviceName(name)) name.insert(0, "_");
+
+  if (name.size() > kMaxBytes) {
+    const size_t dot = name.rfind('.');
+    const std::string extension =
+        dot != std::string::npos && dot > 0 && name.size() - dot <= kMaxExtension ? name.substr(dot)
+                                                                                  : std::string();
+    name = std::string(CutToCharacter(name.substr(0, name.size() - extension.size()),
+                                      kMaxBytes - extension.size())) +
+           extension;
+  }
+  return name;
+}
+
+}  // namespace postique::posix

@@ -1,0 +1,87 @@
+#include "platform/posix/sendmail.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "app/failure.h"
+#include "platform/posix/errno_failure.h"
+
+extern char** environ;
+
+namespace postique::posix {
+
+namespace {
+
+constexpr char kFallback[] = "/usr/sbin/sendmail";
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+std::string FirstLine(int fd) {
+  std::string text(4096, '\0');
+  const ssize_t n = ::pread(fd, text.data(), text.size(), 0);
+  text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return text.substr(0, text.find_first_of("\r\n"));
+}
+
+}  // namespace
+
+void Sendmail(const std::string& messageFile, const std::string& scratch) {
+  Fd in(::open(messageFile.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) throw ErrnoFailure(errno, messageFile);
+  // What it prints goes to a file, so a talkative sendmail can never block.
+  std::string outPath = scratch + "/sendmail-XXXXXX";
+  Fd out(::mkostemp(outPath.data(), O_CLOEXEC));
+  if (out.get() < 0) throw ErrnoFailure(errno, scratch);
+  ::unlink(outPath.c_str());
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in.get(), 0);
+  posix_spawn_file_actions_adddup2(&actions, out.get(), 1);
+  posix_spawn_file_actions_adddup2(&actions, out.get(), 2);
+  char* argv[] = {const_cast<char*>("sendmail"), const_cast<char*>("-t"), const_cast<char*>("-i"),
+                  nullptr};
+  std::string program = "sendmail";
+  pid_t pid = 0;
+  int error = ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv, environ);
+  if (error == ENOENT) {
+    program = kFallback;
+    error = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  if (error == ENOENT) {
+    Raise(Err::kMapiFailure, std::string("no se encuentra el programa sendmail (ni en la ruta de "
+                                         "búsqueda ni en ") +
+                                 kFallback + ")");
+  }
+  if (error != 0) Raise(Err::kMapiFailure, program + ": " + std::strerror(error));
+
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
+  const std::string how = WIFEXITED(status)
+                              ? "terminó con el estado " + std::to_string(WEXITSTATUS(status))
+                              : "terminó por la señal " + std::to_string(WTERMSIG(status));
+  std::string text = program + " " + how;
+  if (const std::string said = FirstLine(out.get()); !said.empty()) text += ": " + said;
+  Raise(Err::kMapiFailure, text);
+}
+
+}  // namespace postique::posix

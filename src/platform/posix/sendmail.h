@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace postique::posix {
+
+// Hands the message file to `sendmail -t -i` as its standard input, never
+// through a shell, and waits for it. The program is looked for on the search
+// path, then at /usr/sbin/sendmail. A missing program or a non-zero exit is a
+// Failure that names the program, its exit status and the first line it
+// printed; scratch is a folder for what it prints.
+void Sendmail(const std::string& messageFile, const std::string& scratch);
+
+}  // namespace postique::posix

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+#include "fakes/temp_dir.h"
+
+namespace postique::testing {
+
+// A Maildir the test fills with messages of its own.
+class TestMaildir {
+ public:
+  TestMaildir();
+  const std::string& path() const { return dir_.path(); }
+  std::string operator/(const std::string& name) const { return dir_ / name; }
+  // Delivers message into sub ("new" or "cur") under name, with the given
+  // delivery time (seconds since the epoch). Returns the file's path.
+  std::string Deliver(const std::string& sub, const std::string& name, const std::string& message,
+                      long long delivered);
+
+ private:
+  TempDir dir_;
+};
+
+// A MIME message with a text body and one attachment per (header line for
+// the part, base64 content) pair.
+std::string Message(const std::string& subject, const std::string& body,
+                    const std::vector<std::pair<std::string, std::string>>& attachments = {});
+
+std::string Base64(const std::string& bytes);
+
+}  // namespace postique::testing

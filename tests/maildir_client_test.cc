@@ -1,0 +1,245 @@
+#include "platform/posix/maildir_client.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <ctime>
+#include <filesystem>
+
+#include "fakes/fake_screen.h"
+#include "fakes/test_maildir.h"
+
+namespace postique::posix {
+namespace {
+
+using testing::Base64;
+using testing::Message;
+using testing::ReadFile;
+using namespace std::string_literals;
+
+constexpr long long kDay = 1764000000;  // late November 2025
+
+std::string Attachment(const std::string& disposition, const std::string& type = "text/plain") {
+  return "Content-Type: " + type + "\nContent-Disposition: attachment; " + disposition;
+}
+
+long FailureNumber(const std::function<void()>& action, std::string* description = nullptr) {
+  try {
+    action();
+  } catch (const Failure& f) {
+    if (description) *description = f.description();
+    return f.number();
+  }
+  return 0;
+}
+
+struct Client {
+  testing::TestMaildir maildir;
+  testing::FakeScreen screen;
+  std::unique_ptr<MaildirClient> client = std::make_unique<MaildirClient>(screen, maildir.path());
+
+  MaildirClient& Open(bool unreadOnly = false) {
+    client->SignOn();
+    client->SetSessionID(client->SessionID());
+    client->SetFetchUnreadOnly(unreadOnly);
+    client->Fetch();
+    return *client;
+  }
+  std::vector<std::string> Subjects(bool unreadOnly = false) {
+    MaildirClient& c = Open(unreadOnly);
+    std::vector<std::string> subjects;
+    for (int i = 0; i < c.MsgCount(); ++i) {
+      c.SetMsgIndex(i);
+      subjects.push_back(c.MsgSubject());
+    }
+    return subjects;
+  }
+  // The decoded name and bytes of one attachment of the current message.
+  std::pair<std::string, std::string> Copy(int attachment) {
+    client->SetAttachmentIndex(attachment);
+    const std::string path = client->AttachmentPathName();
+    return {std::filesystem::path(path).filename().string(), ReadFile(path)};
+  }
+};
+
+TEST(MaildirClient, SigningOnToAMissingProfileIsALoginFailure) {
+  testing::FakeScreen screen;
+  MaildirClient client(screen, "/nonexistent/Maildir");
+  std::string description;
+  EXPECT_EQ(FailureNumber([&] { client.SignOn(); }, &description), 32003);
+  EXPECT_NE(description.find("/nonexistent/Maildir"), std::string::npos) << description;
+  EXPECT_EQ(FailureNumber([&] { client.Fetch(); }), 32019);
+}
+
+TEST(MaildirClient, FetchesNewAndCurOldestFirstSkippingWhatIsNotInbox) {
+  Client c;
+  c.maildir.Deliver("cur", "3.x:2,S", Message("leído", "b"), kDay + 30);
+  c.maildir.Deliver("new", "2.x", Message("nuevo", "b"), kDay + 20);
+  c.maildir.Deliver("cur", "1.x:2,", Message("primero", "b"), kDay + 10);
+  c.maildir.Deliver("cur", "4.x:2,ST", Message("papelera", "b"), kDay);
+  c.maildir.Deliver("new", ".oculto", Message("punto", "b"), kDay);
+  c.maildir.Deliver("tmp", "5.x", Message("a medias", "b"), kDay);
+  EXPECT_EQ(c.Subjects(), (std::vector<std::string>{"primero", "nuevo", "leído"}));
+  EXPECT_EQ(c.Subjects(true), (std::vector<std::string>{"primero", "nuevo"}));
+}
+
+TEST(MaildirClient, ReadsDecodedFieldsWithoutChangingTheMessage) {
+  Client c;
+  const std::string raw =
+      "From: =?UTF-8?Q?Jos=C3=A9_P=C3=A9rez?= <jose@example.es>\n"
+      "Subject: =?UTF-8?B?UEVESURPIFRSQU1CRUxPIG7CujQy?=\n"
+      "MIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"b\"\n\n"
+      "--b\nContent-Type: text/plain; charset=iso-8859-1\n"
+      "Content-Transfer-Encoding: quoted-printable\n\nGracias, se=F1or.\n"
+      "--b\nContent-Type: application/octet-stream\n"
+      "Content-Disposition: attachment; filename*=UTF-8''pedido%20a%C3%B1o.csv\n"
+      "Content-Transfer-Encoding: base64\n\n" +
+      Base64(std::string("a;b\r\n\0\xff", 7)) + "\n--b--\n";
+  const std::string path = c.maildir.Deliver("new", "1.x", raw, kDay);
+  MaildirClient& client = c.Open();
+  ASSERT_EQ(client.MsgCount(), 1);
+  EXPECT_EQ(client.MsgSubject(), "PEDIDO TRAMBELO nº42");
+  EXPECT_EQ(client.MsgOrigDisplayName(), "José Pérez");
+  EXPECT_EQ(client.MsgNoteText(), "Gracias, señor.");
+  std::tm local;
+  const std::time_t day = kDay;
+  ::localtime_r(&day, &local);
+  char expected[32];
+  std::strftime(expected, sizeof expected, "%Y/%m/%d %H:%M", &local);
+  EXPECT_EQ(client.MsgDateReceived(), expected);
+  EXPECT_EQ(client.AttachmentCount(), 1);
+  EXPECT_EQ(c.Copy(0), std::pair("pedido año.csv"s, std::string("a;b\r\n\0\xff", 7)));
+  EXPECT_EQ(ReadFile(path), raw);
+  EXPECT_EQ(testing::List(c.maildir / "new"), std::vector<std::string>{"1.x"});
+  EXPECT_TRUE(testing::List(c.maildir / "cur").empty());
+}
+
+TEST(MaildirClient, TheSenderWithoutANameIsItsAddress) {
+  Client c;
+  c.maildir.Deliver("new", "1.x", "From: ana@example.es\nSubject: s\n\nb\n", kDay);
+  EXPECT_EQ(c.Open().MsgOrigDisplayName(), "ana@example.es");
+}
+
+TEST(MaildirClient, FindsAttachmentsInNestedMultipartsInDocumentOrder) {
+  Client c;
+  c.maildir.Deliver("new", "1.x",
+                    "Subject: anidado\nMIME-Version: 1.0\n"
+                    "Content-Type: multipart/mixed; boundary=\"o\"\n\n"
+                    "--o\nContent-Type: multipart/alternative; boundary=\"a\"\n\n"
+                    "--a\nContent-Type: text/plain\n\ntexto llano\n"
+                    "--a\nContent-Type: text/html\n\n<p>html</p>\n--a--\n"
+                    "--o\nContent-Type: multipart/mixed; boundary=\"i\"\n\n"
+                    "--i\nContent-Type: application/pdf; name=\"a.pdf\"\n"
+                    "Content-Transfer-Encoding: base64\n\n" +
+                        Base64("%PDF-1") +
+                        "\n"
+                        "--i\nContent-Type: application/xml\nContent-Disposition: attachment\n\n"
+                        "<x/>\n--i--\n--o--\n",
+                    kDay);
+  MaildirClient& client = c.Open();
+  EXPECT_EQ(client.MsgNoteText(), "texto llano");
+  ASSERT_EQ(client.AttachmentCount(), 2);
+  EXPECT_EQ(c.Copy(0), std::pair("a.pdf"s, "%PDF-1"s));
+  EXPECT_EQ(c.Copy(1), std::pair("adjunto-2"s, "<x/>"s)) << "a nameless attachment gets a name";
+}
+
+TEST(MaildirClient, InlinePartsAloneAreNoAttachments) {
+  Client c;
+  c.maildir.Deliver("new", "1.x",
+                    "Subject: solo texto\nMIME-Version: 1.0\n"
+                    "Content-Type: multipart/alternative; boundary=\"a\"\n\n"
+                    "--a\nContent-Type: text/plain\n\nhola\n"
+                    "--a\nContent-Type: text/html\nContent-Disposition: inline\n\n<b>hola</b>\n"
+                    "--a--\n",
+                    kDay);
+  MaildirClient& client = c.Open();
+  EXPECT_EQ(client.AttachmentCount(), 0);
+  EXPECT_EQ(FailureNumber([&] { client.AttachmentPathName(); }), 32011);
+}
+
+TEST(MaildirClient, BrokenAndVanishingMessagesCountWithoutStoppingTheScan) {
+  Client c;
+  c.maildir.Deliver("new", "1.x",
+                    "Subject: cortado\nMIME-Version: 1.0\n"
+                    "Content-Type: multipart/mixed; boundary=\"b\"\n\n--b\n"
+                    "Content-Type: text/plain\n\ninicio\n--b\nContent-Type: text/plain; "
+                    "name=\"p.txt\"\nContent-Transfer-Encoding: base64\n\naG9s",
+                    kDay);
+  c.maildir.Deliver("new", "2.x", std::string("\0\xff\x01garbage", 10), kDay + 1);
+  const std::string vanishing = c.maildir.Deliver("new", "3.x", Message("se va", "b"), kDay + 2);
+  const std::string moving = c.maildir.Deliver("new", "4.x", Message("se mueve", "b"), kDay + 3);
+  MaildirClient& client = c.Open();
+  ASSERT_EQ(client.MsgCount(), 4);
+  std::filesystem::remove(vanishing);
+  std::filesystem::rename(moving, c.maildir / "cur/4.x:2,S");
+  EXPECT_EQ(client.MsgSubject(), "cortado");
+  EXPECT_EQ(client.AttachmentCount(), 1);
+  EXPECT_EQ(c.Copy(0).second, "hol");
+  client.SetMsgIndex(1);
+  EXPECT_EQ(client.MsgSubject(), "");
+  EXPECT_EQ(client.AttachmentCount(), 0);
+  client.SetMsgIndex(2);
+  EXPECT_EQ(client.MsgSubject(), "");
+  EXPECT_EQ(client.AttachmentCount(), 0);
+  client.SetMsgIndex(3);
+  EXPECT_EQ(client.MsgSubject(), "se mueve") << "found under its unique name";
+}
+
+TEST(MaildirClient, HostileAttachmentNamesNeverLeaveTheTemporaryFolder) {
+  const std::string kLong(300, 'n');
+  const struct {
+    std::string disposition, name;
+  } cases[] = {
+      {"filename=\"../../x\"", "x"},
+      {"filename=\"/etc/x\"", "x"},
+      {"filename=\"..\\\\x.bat\"", "x.bat"},
+      {"filename=\"CON\"", "_CON"},
+      {"filename=\"..\"", "adjunto-1"},
+      {"filename*=UTF-8''..%2F..%2Fx", "x"},
+      {"filename*=UTF-8''a%01b%1Bc.txt", "a_b_c.txt"},
+      {"filename*=UTF-8''fact%E2%80%AEfdp.exe", "fact_fdp.exe"},
+      {"filename*=UTF-8''cero%E2%80%8Bancho.txt", "cero_ancho.txt"},
+      {"filename=\"" + kLong + ".pdf\"", std::string(251, 'n') + ".pdf"},
+      {"filename=\"" + std::string(299, 'n') + "\xc3\xb1.pdf\"", std::string(251, 'n') + ".pdf"},
+  };
+  for (const auto& c : cases) {
+    Client client;
+    client.maildir.Deliver("new", "1.x", Message("s", "b", {{Attachment(c.disposition), "dato"}}),
+                           kDay);
+    client.Open();
+    client.client->SetAttachmentIndex(0);
+    const std::string path = client.client->AttachmentPathName();
+    EXPECT_EQ(std::filesystem::path(path).filename().string(), c.name) << c.disposition;
+    EXPECT_EQ(ReadFile(path), "dato");
+    const std::string temp = std::filesystem::path(path).parent_path().parent_path().string();
+    EXPECT_EQ(temp.rfind(std::filesystem::temp_directory_path().string() + "/postique-", 0), 0u)
+        << path;
+    struct stat st;
+    ASSERT_EQ(::stat(temp.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    client.client.reset();
+    EXPECT_FALSE(testing::Exists(temp)) << "copies are removed at the end";
+  }
+  EXPECT_FALSE(testing::Exists("/etc/x"));
+}
+
+TEST(MaildirClient, AskingTwiceForTheSamePathGivesTheSameCopy) {
+  Client c;
+  c.maildir.Deliver("new", "1.x", Message("s", "b", {{Attachment("filename=\"p.txt\""), "1"}}),
+                    kDay);
+  c.maildir.Deliver("new", "2.x", Message("s", "b", {{Attachment("filename=\"p.txt\""), "2"}}),
+                    kDay + 1);
+  MaildirClient& client = c.Open();
+  client.SetAttachmentIndex(0);
+  const std::string first = client.AttachmentPathName();
+  EXPECT_EQ(client.AttachmentPathName(), first);
+  client.SetMsgIndex(1);
+  client.SetAttachmentIndex(0);
+  const std::string second = client.AttachmentPathName();
+  EXPECT_NE(second, first);
+  EXPECT_EQ(ReadFile(first), "1");
+  EXPECT_EQ(ReadFile(second), "2");
+}
+
+}  // namespace
+}  // namespace postique::posix

@@ -1,0 +1,167 @@
+// Sending through the Maildir client, with a sendmail of the test's own on
+// a private search path.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "fakes/fake_screen.h"
+#include "fakes/test_maildir.h"
+#include "platform/posix/maildir_client.h"
+
+namespace postique::posix {
+namespace {
+
+using testing::ReadFile;
+using testing::WriteFile;
+
+long FailureNumber(const std::function<void()>& action, std::string* description = nullptr) {
+  try {
+    action();
+  } catch (const Failure& f) {
+    if (description) *description = f.description();
+    return f.number();
+  }
+  return 0;
+}
+
+class MaildirSend : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    oldPath = ::getenv("PATH");
+    ::setenv("PATH", (bin.path() + ":/usr/bin:/bin").c_str(), 1);
+    Sendmail("cat > \"$d/message\"; printf '%s\\n' \"$@\" > \"$d/args\"");
+    client.SignOn();
+    client.SetSessionID(client.SessionID());
+    client.Compose();
+    client.SetRecipDisplayName("Ana García <ana@example.es>");
+    client.SetMsgSubject("Factura año 2026");
+    client.SetMsgNoteText("Le adjuntamos la factura.");
+  }
+  void TearDown() override { ::setenv("PATH", oldPath.c_str(), 1); }
+
+  // A sendmail that runs body with $d naming its folder.
+  void Sendmail(const std::string& body) {
+    WriteFile(bin / "sendmail", "#!/bin/sh\nd=$(dirname \"$0\")\n" + body + "\n");
+    ::chmod((bin / "sendmail").c_str(), 0755);
+  }
+  void Attach(int index, const std::string& path) {
+    client.SetAttachmentIndex(index);
+    client.SetAttachmentPathName(path);
+    client.SetAttachmentName(path);
+  }
+  // Reads the message sendmail received back through a Maildir client.
+  std::unique_ptr<MaildirClient> Received() {
+    testing::TestMaildir* box = new testing::TestMaildir;
+    received.reset(box);
+    box->Deliver("new", "1.x", ReadFile(bin / "message"), 1764000000);
+    auto reader = std::make_unique<MaildirClient>(screen, box->path());
+    reader->SignOn();
+    reader->SetSessionID(reader->SessionID());
+    reader->Fetch();
+    return reader;
+  }
+
+  testing::TempDir bin, files;
+  testing::TestMaildir maildir;
+  testing::FakeScreen screen;
+  MaildirClient client{screen, maildir.path()};
+  std::unique_ptr<testing::TestMaildir> received;
+  std::string oldPath;
+};
+
+TEST_F(MaildirSend, PipesOneMimeMessageToSendmailAndKeepsItInSent) {
+  const std::string pdf(100000, '\x25');
+  std::string binary;
+  for (int i = 0; i < 256; ++i) binary += static_cast<char>(i);
+  WriteFile(files / "factura.pdf", pdf);
+  WriteFile(files / "datos año.bin", binary);
+  Attach(0, files / "factura.pdf");
+  Attach(1, files / "datos año.bin");
+  Attach(2, "");  // the empty entry after a trailing ';'
+  client.ResolveName();
+  client.Send(false);
+
+  EXPECT_EQ(ReadFile(bin / "args"), "-t\n-i\n");
+  const std::string raw = ReadFile(bin / "message");
+  const size_t to = raw.find("\nTo: ");
+  ASSERT_NE(to, std::string::npos) << raw.substr(0, 600);
+  EXPECT_NE(raw.substr(to, raw.find('\n', to + 1) - to).find(" <ana@example.es>"),
+            std::string::npos);
+  auto reader = Received();
+  ASSERT_EQ(reader->MsgCount(), 1);
+  EXPECT_EQ(reader->MsgSubject(), "Factura año 2026");
+  EXPECT_EQ(reader->MsgNoteText(), "Le adjuntamos la factura.");
+  ASSERT_EQ(reader->AttachmentCount(), 2);
+  reader->SetAttachmentIndex(0);
+  EXPECT_EQ(ReadFile(reader->AttachmentPathName()), pdf);
+  EXPECT_EQ(std::filesystem::path(reader->AttachmentPathName()).filename(), "factura.pdf");
+  reader->SetAttachmentIndex(1);
+  EXPECT_EQ(ReadFile(reader->AttachmentPathName()), binary);
+  EXPECT_EQ(std::filesystem::path(reader->AttachmentPathName()).filename(), "datos año.bin");
+  EXPECT_NE(raw.find("Content-Type: application/pdf"), std::string::npos);
+
+  const auto sent = testing::List(maildir / ".Sent/cur");
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].substr(sent[0].size() - 4), ":2,S");
+  EXPECT_EQ(ReadFile(maildir / ".Sent/cur/" + sent[0]), raw);
+  EXPECT_TRUE(testing::List(maildir / ".Sent/tmp").empty());
+}
+
+TEST_F(MaildirSend, AFailingSendmailIsASendFailureThatSaysWhy) {
+  Sendmail("cat > /dev/null; echo 'sendmail: cannot connect to 127.0.0.1, port 25' >&2; exit 75");
+  std::string description;
+  EXPECT_EQ(FailureNumber([&] { client.Send(false); }, &description), 32002);
+  EXPECT_EQ(description,
+            "Error no especificado del cliente de correo: sendmail terminó con el estado 75: "
+            "sendmail: cannot connect to 127.0.0.1, port 25");
+  EXPECT_TRUE(testing::List(maildir / ".Sent/tmp").empty());
+  EXPECT_TRUE(testing::List(maildir / ".Sent/cur").empty());
+}
+
+TEST_F(MaildirSend, AMissingSendmailIsNamed) {
+  if (testing::Exists("/usr/sbin/sendmail")) GTEST_SKIP() << "this machine has a sendmail";
+  std::filesystem::remove(bin / "sendmail");
+  std::string description;
+  EXPECT_EQ(FailureNumber([&] { client.Send(false); }, &description), 32002);
+  EXPECT_NE(description.find("no se encuentra el programa sendmail"), std::string::npos);
+}
+
+TEST_F(MaildirSend, AMissingAttachmentStopsTheSend) {
+  Attach(0, files / "no-existe.pdf");
+  EXPECT_EQ(FailureNumber([&] { client.Send(false); }), 32011);
+  EXPECT_FALSE(testing::Exists(bin / "message"));
+}
+
+TEST_F(MaildirSend, TheConfirmationShowsTheMessageAndNoAborts) {
+  WriteFile(files / "factura.pdf", "pdf");
+  Attach(0, files / "factura.pdf");
+  screen.answers = {7, 6};
+  EXPECT_EQ(FailureNumber([&] { client.Send(true); }), 32001);
+  EXPECT_FALSE(testing::Exists(bin / "message"));
+  ASSERT_EQ(screen.boxes.size(), 1u);
+  EXPECT_EQ(screen.boxes[0].text,
+            "¿Enviar este mensaje?\r\n\r\nDestino: Ana García <ana@example.es>\r\n"
+            "Asunto: Factura año 2026\r\nCuerpo: Le adjuntamos la factura.\r\n"
+            "Adjuntos: factura.pdf");
+  EXPECT_EQ(screen.boxes[0].style, 4 + 32);
+  client.Send(true);
+  EXPECT_TRUE(testing::Exists(bin / "message"));
+}
+
+TEST_F(MaildirSend, ResolveNameAcceptsOnlyMailAddresses) {
+  const struct {
+    const char* destino;
+    bool resolves;
+  } cases[] = {{"ana@example.es", true}, {"Ana <ana@example.es>, luis@example.es", true},
+               {"nadie", false},         {"", false},
+               {"@example.es", false},   {"ana@", false}};
+  for (const auto& c : cases) {
+    client.SetRecipDisplayName(c.destino);
+    EXPECT_EQ(FailureNumber([&] { client.ResolveName(); }), c.resolves ? 0 : 32014) << c.destino;
+  }
+}
+
+}  // namespace
+}  // namespace postique::posix
