@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "fakes/failures.h"
 #include "fakes/fake_screen.h"
 #include "fakes/test_maildir.h"
 
@@ -13,6 +14,7 @@ namespace postique::posix {
 namespace {
 
 using testing::Base64;
+using testing::FailureNumber;
 using testing::Message;
 using testing::ReadFile;
 using namespace std::string_literals;
@@ -21,16 +23,6 @@ constexpr long long kDay = 1764000000;  // late November 2025
 
 std::string Attachment(const std::string& disposition, const std::string& type = "text/plain") {
   return "Content-Type: " + type + "\nContent-Disposition: attachment; " + disposition;
-}
-
-long FailureNumber(const std::function<void()>& action, std::string* description = nullptr) {
-  try {
-    action();
-  } catch (const Failure& f) {
-    if (description) *description = f.description();
-    return f.number();
-  }
-  return 0;
 }
 
 struct Client {

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "fakes/failures.h"
 #include "fakes/fake_screen.h"
 #include "fakes/test_maildir.h"
 #include "platform/posix/maildir_client.h"
@@ -13,18 +14,9 @@
 namespace postique::posix {
 namespace {
 
+using testing::FailureNumber;
 using testing::ReadFile;
 using testing::WriteFile;
-
-long FailureNumber(const std::function<void()>& action, std::string* description = nullptr) {
-  try {
-    action();
-  } catch (const Failure& f) {
-    if (description) *description = f.description();
-    return f.number();
-  }
-  return 0;
-}
 
 class MaildirSend : public ::testing::Test {
  protected:

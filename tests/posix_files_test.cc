@@ -4,21 +4,14 @@
 #include <sys/stat.h>
 
 #include "app/failure.h"
+#include "fakes/failures.h"
 #include "fakes/temp_dir.h"
 
 namespace postique::posix {
 namespace {
 
+using testing::FailureNumber;
 using testing::TempDir;
-
-long FailureNumber(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Failure& f) {
-    return f.number();
-  }
-  return 0;
-}
 
 TEST(PosixFiles, LookupFindsOnlyRegularFiles) {
   TempDir dir;

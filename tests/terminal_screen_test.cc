@@ -20,23 +20,22 @@ struct Terminal {
 
 TEST(TerminalScreen, ABoxPrintsItsTextAndButtonsAndReadsALetter) {
   Terminal t("x\n  s\n");
-  EXPECT_EQ(t.screen.MessageBox("¿Seguro?\r\nDe verdad", mb::kYesNo | mb::kQuestion),
-            mb::kAnswerYes);
+  EXPECT_EQ(t.screen.MsgBox("¿Seguro?\r\nDe verdad", mb::kYesNo | mb::kQuestion), mb::kAnswerYes);
   EXPECT_EQ(t.out.str(), "¿Seguro?\nDe verdad\n[S]í [N]o\n[S]í [N]o\n");
 }
 
 TEST(TerminalScreen, AnswersMapToTheirCodes) {
   Terminal t("c\nA\nn\n");
-  EXPECT_EQ(t.screen.MessageBox("a", mb::kOkCancel), mb::kAnswerCancel);
-  EXPECT_EQ(t.screen.MessageBox("b", mb::kOkCancel), mb::kAnswerOk);
-  EXPECT_EQ(t.screen.MessageBox("c", mb::kYesNo), mb::kAnswerNo);
+  EXPECT_EQ(t.screen.MsgBox("a", mb::kOkCancel), mb::kAnswerCancel);
+  EXPECT_EQ(t.screen.MsgBox("b", mb::kOkCancel), mb::kAnswerOk);
+  EXPECT_EQ(t.screen.MsgBox("c", mb::kYesNo), mb::kAnswerNo);
 }
 
 TEST(TerminalScreen, AtEndOfInputOnlyAnOkBoxCanBeAnswered) {
   Terminal t("");
-  EXPECT_EQ(t.screen.MessageBox("hecho", mb::kOk | mb::kInformation), mb::kAnswerOk);
+  EXPECT_EQ(t.screen.MsgBox("hecho", mb::kOk | mb::kInformation), mb::kAnswerOk);
   try {
-    t.screen.MessageBox("¿Sobrescribir?", mb::kYesNo);
+    t.screen.MsgBox("¿Sobrescribir?", mb::kYesNo);
     FAIL() << "answered without input";
   } catch (const ProgramEnd& end) {
     EXPECT_EQ(end.status, kExitUnanswerable);

@@ -85,9 +85,9 @@ void frmRemitora::Form_Load() {
 
 void frmRemitora::Form_Activate() {
   Steps s([this](int step, const Failure& f) {
-    p_.screen.MessageBox("Activate línea: " + std::to_string(step) + ". " +
-                             std::to_string(f.number()) + "-" + f.description(),
-                         mb::kOk | mb::kCritical);
+    p_.screen.MsgBox("Activate línea: " + std::to_string(step) + ". " + std::to_string(f.number()) +
+                         "-" + f.description(),
+                     mb::kOk | mb::kCritical);
     return After::kLeave;
   });
   s.Run([&] {

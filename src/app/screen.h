@@ -28,7 +28,7 @@ class Screen {
   virtual void Repaint(const Form& form, const Control* control) = 0;
   virtual void BringToFront(const Form& form) = 0;
   // A modal box with the application's title; returns the answer code.
-  virtual int MessageBox(const std::string& text, int style) = 0;
+  virtual int MsgBox(const std::string& text, int style) = 0;
   virtual void Beep() = 0;
   // Runs the shown main window until the user closes it.
   virtual void Run(frmRemitora& window) = 0;

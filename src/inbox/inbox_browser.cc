@@ -9,9 +9,9 @@ void frmRemitora::DisplayMessage() {
   MAPISession& session = p_.MAPISession1;
   MAPIMessages& messages = p_.MAPIMessages1;
   Steps s([this](int line, const Failure& f) {
-    p_.screen.MessageBox("Línea: " + std::to_string(line) + ". " + std::to_string(f.number()) +
-                             "." + f.description(),
-                         mb::kOk);
+    p_.screen.MsgBox("Línea: " + std::to_string(line) + ". " + std::to_string(f.number()) + "." +
+                         f.description(),
+                     mb::kOk);
     return After::kNextStep;
   });
   s.Ignore();  // 10
@@ -24,7 +24,7 @@ void frmRemitora::DisplayMessage() {
   s.Do(80, [&] { messages.Fetch(); });
   if (s.Test(90, [&] { return messages.MsgCount() == 0; })) {
     s.Do(100, [&] {
-      p_.screen.MessageBox("No hay mensajes en la bandeja de entrada", mb::kOk | mb::kInformation);
+      p_.screen.MsgBox("No hay mensajes en la bandeja de entrada", mb::kOk | mb::kInformation);
     });
   }
   // An unreadable count leaves it at 0: the walk ends at once.
@@ -42,9 +42,9 @@ void frmRemitora::DisplayMessage() {
     });
     s.Do(200, [&] { form_.Repaint("lblAdjuntos"); });
     if (s.Test(210, [&] {
-          return p_.screen.MessageBox("Message " + std::to_string(messages.MsgIndex() + 1) +
-                                          " of " + std::to_string(messages.MsgCount()),
-                                      mb::kOkCancel) == mb::kAnswerCancel;
+          return p_.screen.MsgBox("Message " + std::to_string(messages.MsgIndex() + 1) + " of " +
+                                      std::to_string(messages.MsgCount()),
+                                  mb::kOkCancel) == mb::kAnswerCancel;
         })) {
       break;  // 220
     }

@@ -46,8 +46,8 @@ void frmRemitora::GetArchivoPedido() {
   int count = 0, i = 0, answer = 0;
 
   Steps s([this](int step, const Failure&) {
-    p_.screen.MessageBox("Excepción en GetArchivoPedido. Linea" + std::to_string(step),
-                         mb::kOk | mb::kCritical);
+    p_.screen.MsgBox("Excepción en GetArchivoPedido. Linea" + std::to_string(step),
+                     mb::kOk | mb::kCritical);
     return After::kLeave;
   });
   s.Run([&] {
@@ -63,8 +63,7 @@ void frmRemitora::GetArchivoPedido() {
     s.Do(100, [&] { messages.Fetch(); });
     if (s.Test(100, [&] { return messages.MsgCount() == 0; })) {
       s.Do(100, [&] {
-        p_.screen.MessageBox("No hay mensajes en la bandeja de entrada",
-                             mb::kOk | mb::kInformation);
+        p_.screen.MsgBox("No hay mensajes en la bandeja de entrada", mb::kOk | mb::kInformation);
       });
     }
     // An unreadable count leaves it at 0: the scan ends at once.
@@ -87,10 +86,10 @@ void frmRemitora::GetArchivoPedido() {
         } else {
           // The name comes from whoever sent the mail: never a path.
           s.Do(190, [&] {
-            p_.screen.MessageBox(Paragraphs({"El archivo adjunto tiene un nombre no válido y no "
-                                             "se ha copiado:",
-                                             "\"" + name + "\""}),
-                                 mb::kOk | mb::kCritical);
+            p_.screen.MsgBox(Paragraphs({"El archivo adjunto tiene un nombre no válido y no "
+                                         "se ha copiado:",
+                                         "\"" + name + "\""}),
+                             mb::kOk | mb::kCritical);
           });
         }
       }
@@ -100,7 +99,7 @@ void frmRemitora::GetArchivoPedido() {
       s.Do(360, [&] { form_.Repaint("lblAdjuntos"); });
     }  // 370
     s.Do(370, [&] {
-      p_.screen.MessageBox(std::to_string(i) + " correos analizados", mb::kOk | mb::kInformation);
+      p_.screen.MsgBox(std::to_string(i) + " correos analizados", mb::kOk | mb::kInformation);
     });
   });
 }
@@ -116,8 +115,8 @@ void frmRemitora::PublishOrder(Steps& s, const std::string& name, std::string& t
       int button = 0;
       // A box that cannot be shown cannot be answered: leave the waiting file.
       if (!s.Do(250, [&] {
-            button = p_.screen.MessageBox("Procese el archivo existente antes de continuar.",
-                                          mb::kOkCancel | mb::kCritical | mb::kSystemModal);
+            button = p_.screen.MsgBox("Procese el archivo existente antes de continuar.",
+                                      mb::kOkCancel | mb::kCritical | mb::kSystemModal);
           })) {
         answer = mb::kAnswerNo;
         break;
@@ -131,8 +130,8 @@ void frmRemitora::PublishOrder(Steps& s, const std::string& name, std::string& t
         }
       } else {
         if (!s.Do(250, [&] {
-              answer = p_.screen.MessageBox("El fichero ya existe. ¿SOBRE ESCRIBIRLO?",
-                                            mb::kYesNo | mb::kQuestion);
+              answer = p_.screen.MsgBox("El fichero ya existe. ¿SOBRE ESCRIBIRLO?",
+                                        mb::kYesNo | mb::kQuestion);
             })) {
           answer = mb::kAnswerNo;
           break;
@@ -152,18 +151,18 @@ void frmRemitora::PublishOrder(Steps& s, const std::string& name, std::string& t
   });
   if (!copyFailure) {
     s.Do(330, [&] {
-      p_.screen.MessageBox(Paragraphs({"Se ha copiado un archivo de datos en ", target,
-                                       "Procese el archivo antes de continuar"}),
-                           mb::kOk | mb::kInformation);
+      p_.screen.MsgBox(Paragraphs({"Se ha copiado un archivo de datos en ", target,
+                                   "Procese el archivo antes de continuar"}),
+                       mb::kOk | mb::kInformation);
     });
   } else {
     // Saying it was copied would leave the user waiting for an order that
     // is not there.
     s.Do(330, [&] {
-      p_.screen.MessageBox(Paragraphs({"No se ha podido copiar el archivo de datos en ", target,
-                                       "Error " + std::to_string(copyFailure->number()) + ": " +
-                                           copyFailure->description()}),
-                           mb::kOk | mb::kCritical);
+      p_.screen.MsgBox(Paragraphs({"No se ha podido copiar el archivo de datos en ", target,
+                                   "Error " + std::to_string(copyFailure->number()) + ": " +
+                                       copyFailure->description()}),
+                       mb::kOk | mb::kCritical);
     });
   }
 }

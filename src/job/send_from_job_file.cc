@@ -29,7 +29,7 @@ bool frmRemitora::SendFromJobFile() {
     SetStatus(text);
     // The status line alone flashes by before the program ends: a failed send
     // would look like a sent one.
-    p_.screen.MessageBox(text, mb::kOk | mb::kCritical);
+    p_.screen.MsgBox(text, mb::kOk | mb::kCritical);
     return After::kLeave;
   });
 
@@ -42,7 +42,7 @@ bool frmRemitora::SendFromJobFile() {
     s.Do(60, [&] { result = true; });
     s.Do(70, [&] { SetStatus("Abriendo Fichero con información: " + path); });
     if (s.Test(80, [&] { return p_.files.Lookup(path).empty(); })) {
-      s.Do(90, [&] { p_.screen.MessageBox(" Falta el archivo " + path, mb::kOk); });
+      s.Do(90, [&] { p_.screen.MsgBox(" Falta el archivo " + path, mb::kOk); });
       return;
     }
     s.Do(120, [&] { lines = p_.files.ReadLines(path); });
@@ -79,7 +79,7 @@ bool frmRemitora::SendFromJobFile() {
     if (s.Test(390, [&] { return method == kMethodThunderbird; })) {
       s.Do(400, [&] { SendWithThunderbird(); });
     } else if (s.Test(410, [&] { return method == kMethodCancelled; })) {
-      s.Do(420, [&] { p_.screen.MessageBox("Cancelado el envio", mb::kOk | mb::kCritical); });
+      s.Do(420, [&] { p_.screen.MsgBox("Cancelado el envio", mb::kOk | mb::kCritical); });
     } else {
       SendWithMapi(s, sendStage, dialogo);
     }

@@ -11,7 +11,7 @@ void frmRemitora::SendWithThunderbird() {
   std::string compose;
   std::unique_ptr<TextWriter> log;
   Steps s([this](int, const Failure& f) {
-    p_.screen.MessageBox(
+    p_.screen.MsgBox(
         "Error al enviar con thunderbird\r\n" + std::to_string(f.number()) + "." + f.description(),
         mb::kOk);
     return After::kNextStep;

@@ -52,7 +52,7 @@ std::int32_t frmFEnvio::A_FormaEnvio() {
   const auto self = shared_from_this();
   std::int32_t result = 0;
   Steps s([this](int step, const Failure& f) {
-    screen_.MessageBox(
+    screen_.MsgBox(
         "línea:" + std::to_string(step) + ". " + std::to_string(f.number()) + "-" + f.description(),
         mb::kOk | mb::kCritical);
     return After::kLeave;

@@ -32,8 +32,8 @@ void FakeScreen::BringToFront(const Form&) {
   MaybeFail("BringToFront");
 }
 
-int FakeScreen::MessageBox(const std::string& text, int style) {
-  MaybeFail("MessageBox");
+int FakeScreen::MsgBox(const std::string& text, int style) {
+  MaybeFail("MsgBox");
   boxes.push_back({text, style});
   if (onBox) onBox(boxes.back());
   if ((style & mb::kButtonsMask) == mb::kOk) return mb::kAnswerOk;

@@ -28,7 +28,7 @@ class FakeScreen : public Screen {
   // Runs as each box is shown, before it is answered: what the user does
   // meanwhile.
   std::function<void(const Box&)> onBox;
-  // Failures to raise from the named operation ("MessageBox", "ShowModal",
+  // Failures to raise from the named operation ("MsgBox", "ShowModal",
   // "BringToFront", "Repaint", "Changed") the next time it is called.
   std::map<std::string, Failure> failNext;
 
@@ -42,7 +42,7 @@ class FakeScreen : public Screen {
   void Changed(const Form& form, const Control& control, Change change) override;
   void Repaint(const Form& form, const Control* control) override;
   void BringToFront(const Form& form) override;
-  int MessageBox(const std::string& text, int style) override;
+  int MsgBox(const std::string& text, int style) override;
   void Beep() override { ++beeps; }
   void Run(frmRemitora& window) override;
   void ShowModal(frmFEnvio& dialog) override;

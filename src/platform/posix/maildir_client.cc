@@ -405,10 +405,10 @@ bool MaildirClient::Confirm() {
     if (!names.empty()) names += ", ";
     names += BaseName(a.name.empty() ? a.path : a.name);
   }
-  return screen_.MessageBox("¿Enviar este mensaje?\r\n\r\nDestino: " + draft_.recipient +
-                                "\r\nAsunto: " + draft_.subject + "\r\nCuerpo: " + draft_.body +
-                                "\r\nAdjuntos: " + names,
-                            mb::kYesNo | mb::kQuestion) == mb::kAnswerYes;
+  return screen_.MsgBox("¿Enviar este mensaje?\r\n\r\nDestino: " + draft_.recipient +
+                            "\r\nAsunto: " + draft_.subject + "\r\nCuerpo: " + draft_.body +
+                            "\r\nAdjuntos: " + names,
+                        mb::kYesNo | mb::kQuestion) == mb::kAnswerYes;
 }
 
 void MaildirClient::Send(bool dialog) {

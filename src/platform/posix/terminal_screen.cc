@@ -62,7 +62,7 @@ void TerminalScreen::Changed(const Form& form, const Control& control, Change ch
   }
 }
 
-int TerminalScreen::MessageBox(const std::string& text, int style) {
+int TerminalScreen::MsgBox(const std::string& text, int style) {
   const std::vector<Button> buttons = ButtonsOf(style);
   Print(text);
   for (;;) {

@@ -17,7 +17,7 @@ class TerminalScreen : public Screen {
   void Changed(const Form& form, const Control& control, Change change) override;
   void Repaint(const Form&, const Control*) override {}
   void BringToFront(const Form&) override {}
-  int MessageBox(const std::string& text, int style) override;
+  int MsgBox(const std::string& text, int style) override;
   void Beep() override;
   void Run(frmRemitora& window) override;
   void ShowModal(frmFEnvio& dialog) override;
