@@ -56,6 +56,17 @@ TEST(TerminalScreen, PrintsCaptionsOfVisibleControlsOnly) {
   EXPECT_EQ(t.out.str(), "ESTADO: uno\nvisto\nDescargar Mensaje: sí\n");
 }
 
+TEST(TerminalScreen, ControlCharactersNeverReachTheTerminal) {
+  testing::Harness h;
+  Terminal t("");
+  Form& f = h.window.form();
+  f.screen = &t.screen;
+  f.SetVisible("Frame1", true);
+  f.SetText("lblMsgSubject", "Pedido\x1b[2J\x1b]0;x\x07 \u009b31m año\tfin");
+  f.SetText("txtMsgNoteText", "uno\r\ndos\rtres\x7f");
+  EXPECT_EQ(t.out.str(), "Pedido?[2J?]0;x? ?31m año\tfin\nuno\ndos\ntres?\n");
+}
+
 TEST(TerminalScreen, TheDialogListsItsOptionsAndReadsAnIndex) {
   Terminal t("9\n3\n1\n");
   std::shared_ptr<frmFEnvio> reference;

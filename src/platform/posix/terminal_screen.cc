@@ -43,7 +43,16 @@ char Letter(const std::string& line) {
 
 void TerminalScreen::Print(const std::string& text) {
   // Texts carry Windows line ends; the terminal wants its own.
-  out_ << ReplaceAll(ReplaceAll(text, "\r\n", "\n"), "\r", "\n") << '\n' << std::flush;
+  const std::string lines = ReplaceAll(ReplaceAll(text, "\r\n", "\n"), "\r", "\n");
+  // Subjects, senders and bodies come from whoever sent the mail: no control
+  // character of theirs reaches the terminal.
+  std::string shown;
+  for (size_t at = 0; at < lines.size();) {
+    const char32_t c = NextUtf8(lines, at);
+    const bool control = (c < 0x20 && c != '\n' && c != '\t') || (c >= 0x7F && c < 0xA0);
+    AppendUtf8(shown, control ? U'?' : c);
+  }
+  out_ << shown << '\n' << std::flush;
 }
 
 bool TerminalScreen::ReadLine(std::string& line) {
