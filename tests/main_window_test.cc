@@ -43,6 +43,7 @@ TEST(MainWindow, HoldsEveryControlOfItsLayout) {
 TEST(MainWindow, WithoutAJobTheFirstActivationRunsTheOrderRetrievalOnce) {
   Harness h;
   EXPECT_EQ(h.Start(), std::nullopt);
+  EXPECT_EQ(h.screen.shown, 1);
   EXPECT_EQ(h.mail.Count("SignOn"), 1);
   EXPECT_TRUE(h.window.form().at("Frame1").visible);
   EXPECT_EQ(h.screen.BoxTexts(),

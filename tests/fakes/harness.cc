@@ -19,10 +19,4 @@ std::string Harness::Job(const std::string& bytes) {
   return path;
 }
 
-std::string Harness::Attachment(const std::string& name, const std::string& bytes) {
-  const std::string path = work / name;
-  WriteFile(path, bytes);
-  return path;
-}
-
 }  // namespace postique::testing

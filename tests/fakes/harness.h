@@ -48,8 +48,6 @@ struct Harness {
   std::optional<int> Start();
   // Writes a job file in the work folder and names it on the command line.
   std::string Job(const std::string& bytes);
-  // A file of the work folder, for attachments.
-  std::string Attachment(const std::string& name, const std::string& bytes);
 
   const std::string& Caption(const std::string& control, int index = -1) {
     return window.form().at(control, index).text;

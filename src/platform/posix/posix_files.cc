@@ -11,6 +11,7 @@
 #include "app/text.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/errno_failure.h"
+#include "platform/posix/fd.h"
 
 namespace postique::posix {
 
@@ -20,25 +21,16 @@ namespace {
   throw ErrnoFailure(errno, path);
 }
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
+void WriteAll(int fd, std::string_view data, const std::string& path) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Throw(path);
+    }
+    data.remove_prefix(static_cast<size_t>(n));
   }
-  int get() const { return fd_; }
-  // Closes, reporting the error a delayed write may only show here.
-  void Close(const std::string& path) {
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) Throw(path);
-  }
-
- private:
-  int fd_;
-};
+}
 
 std::string ReadAll(int fd, const std::string& path) {
   std::string data;
@@ -76,17 +68,6 @@ class PosixTextWriter : public TextWriter {
 };
 
 }  // namespace
-
-void WriteAll(int fd, std::string_view data, const std::string& path) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      Throw(path);
-    }
-    data.remove_prefix(static_cast<size_t>(n));
-  }
-}
 
 std::string ExecutableFolder() {
   char buffer[PATH_MAX];

@@ -29,7 +29,4 @@ class PosixFiles : public Files {
 // The folder of the running executable.
 std::string ExecutableFolder();
 
-// Writes all of data to fd; throws Failure naming path.
-void WriteAll(int fd, std::string_view data, const std::string& path);
-
 }  // namespace postique::posix

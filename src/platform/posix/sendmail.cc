@@ -11,6 +11,7 @@
 
 #include "app/failure.h"
 #include "platform/posix/errno_failure.h"
+#include "platform/posix/fd.h"
 
 extern char** environ;
 
@@ -19,18 +20,6 @@ namespace postique::posix {
 namespace {
 
 constexpr char kFallback[] = "/usr/sbin/sendmail";
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 std::string FirstLine(int fd) {
   std::string text(4096, '\0');

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/posix/errno_failure.h"
+
+namespace postique::posix {
+
+// Owns a file descriptor; -1 holds none.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  // Closes, reporting the error a delayed write may only show here.
+  void Close(const std::string& path) {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) throw ErrnoFailure(errno, path);
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace postique::posix
