@@ -41,11 +41,6 @@ std::string Text(const char* text) {
   return text ? text : "";
 }
 
-std::string BaseName(std::string_view path) {
-  const size_t slash = path.find_last_of("/\\");
-  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
 std::string Hostname() {
   char host[256] = {};
   if (::gethostname(host, sizeof host - 1) != 0 || !*host) return "localhost";
@@ -111,6 +106,18 @@ bool AllMailboxes(InternetAddressList* list) {
   return true;
 }
 
+// Calls visit with every name in folder that does not start with a point;
+// false when the folder cannot be read.
+template <class Visit>
+bool ForEachName(const std::string& folder, Visit&& visit) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+  if (!dir) return false;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    if (entry->d_name[0] != '.') visit(std::string(entry->d_name));
+  }
+  return true;
+}
+
 // The Maildir name without its flags, which other readers may change.
 std::string UniqueOf(const std::string& name) {
   return name.substr(0, name.find(':'));
@@ -122,16 +129,15 @@ std::string UniqueOf(const std::string& name) {
 int OpenMessage(const std::string& maildir, const std::string& path, const std::string& unique) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd >= 0 || errno != ENOENT) return fd;
+  int found = -1;
   for (const char* sub : {"cur", "new"}) {
     const std::string folder = maildir + "/" + sub;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir) continue;
-    while (const dirent* entry = ::readdir(dir.get())) {
-      if (entry->d_name[0] != '.' && UniqueOf(entry->d_name) == unique) {
-        const int moved = ::open((folder + "/" + entry->d_name).c_str(), O_RDONLY | O_CLOEXEC);
-        if (moved >= 0) return moved;
+    ForEachName(folder, [&](const std::string& name) {
+      if (found < 0 && UniqueOf(name) == unique) {
+        found = ::open((folder + "/" + name).c_str(), O_RDONLY | O_CLOEXEC);
       }
-    }
+    });
+    if (found >= 0) return found;
   }
   return -1;
 }
@@ -224,20 +230,17 @@ void MaildirClient::Fetch() {
   index_ = -1;
   for (const char* sub : {"new", "cur"}) {
     const std::string folder = maildir_ + "/" + sub;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir) throw ErrnoFailure(errno, folder);
-    while (const dirent* entry = ::readdir(dir.get())) {
-      const std::string name = entry->d_name;
-      if (name.empty() || name[0] == '.') continue;
+    const bool listed = ForEachName(folder, [&](const std::string& name) {
       const size_t info = name.find(":2,");
       const std::string flags = info == std::string::npos ? "" : name.substr(info + 3);
-      if (flags.find('T') != std::string::npos) continue;
-      if (unreadOnly_ && flags.find('S') != std::string::npos) continue;
+      if (flags.find('T') != std::string::npos) return;
+      if (unreadOnly_ && flags.find('S') != std::string::npos) return;
       const std::string path = folder + "/" + name;
       struct stat st;
-      if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;  // gone meanwhile
-      fetched_.push_back({folder, UniqueOf(name), path, static_cast<long long>(st.st_mtime)});
-    }
+      if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;  // gone meanwhile
+      fetched_.push_back({UniqueOf(name), path, static_cast<long long>(st.st_mtime)});
+    });
+    if (!listed) throw ErrnoFailure(errno, folder);
   }
   std::sort(fetched_.begin(), fetched_.end(), [](const Entry& a, const Entry& b) {
     return a.delivered != b.delivered ? a.delivered < b.delivered : a.unique < b.unique;
@@ -338,12 +341,11 @@ std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
   if (fd < 0) Raise(Err::kMapiAttachmentWriteFailure, path + " (" + std::strerror(errno) + ")");
   Ref<GMimeStream> out(g_mime_stream_fs_new(fd));
   GMimeDataWrapper* content = g_mime_part_get_content(a.part);
-  const bool written = !content || g_mime_data_wrapper_write_to_stream(content, out.get()) >= 0;
-  const int error = errno;
-  if (!written || g_mime_stream_flush(out.get()) != 0 || g_mime_stream_close(out.get()) != 0) {
+  if ((content && g_mime_data_wrapper_write_to_stream(content, out.get()) < 0) ||
+      g_mime_stream_flush(out.get()) != 0 || g_mime_stream_close(out.get()) != 0) {
+    const int error = errno;  // of the call that failed: the rest did not run
     ::unlink(path.c_str());
-    Raise(Err::kMapiAttachmentWriteFailure,
-          path + " (" + std::strerror(written ? errno : error) + ")");
+    Raise(Err::kMapiAttachmentWriteFailure, path + " (" + std::strerror(error) + ")");
   }
   a.copy = path;
   return path;
@@ -398,12 +400,16 @@ void MaildirClient::ResolveName() {
   if (!list || !AllMailboxes(list.get())) Raise(Err::kMapiUnknownRecipient, draft_.recipient);
 }
 
+std::string MaildirClient::Draft::Attachment::FileName() const {
+  return BaseName(name.empty() ? path : name);
+}
+
 bool MaildirClient::Confirm() {
   std::string names;
   for (const Draft::Attachment& a : draft_.attachments) {
     if (a.path.empty()) continue;
     if (!names.empty()) names += ", ";
-    names += BaseName(a.name.empty() ? a.path : a.name);
+    names += a.FileName();
   }
   return screen_.MsgBox("¿Enviar este mensaje?\r\n\r\nDestino: " + draft_.recipient +
                             "\r\nAsunto: " + draft_.subject + "\r\nCuerpo: " + draft_.body +
@@ -471,7 +477,7 @@ void MaildirClient::WriteDraft(const std::string& file) {
     Ref<GMimeStream> stream(g_mime_stream_fs_new(fd));
     Ref<GMimeDataWrapper> content(
         g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
-    const std::string name = BaseName(a.name.empty() ? a.path : a.name);
+    const std::string name = a.FileName();
     const ContentType type = ContentTypeOf(name);
     Ref<GMimePart> part(g_mime_part_new_with_type(type.type, type.subtype));
     g_mime_part_set_content(part.get(), content.get());

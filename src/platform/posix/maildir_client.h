@@ -54,12 +54,14 @@ class MaildirClient : public MAPISession, public MAPIMessages {
 
  private:
   struct Entry {
-    std::string folder, unique, path;  // path = folder/unique + flags
-    long long delivered;               // seconds since the epoch
+    std::string unique, path;  // path ends in the unique name and its flags
+    long long delivered;       // seconds since the epoch
   };
   struct Draft {
     struct Attachment {
       std::string path, name;
+      // The name the recipient sees: that of AttachmentName, else the file's.
+      std::string FileName() const;
     };
     std::string recipient, subject, body;
     std::vector<Attachment> attachments;

@@ -32,18 +32,20 @@ void WriteAll(int fd, std::string_view data, const std::string& path) {
   }
 }
 
+// Reads what is there, up to size bytes; 0 at the end of the file.
+size_t ReadSome(int fd, char* buffer, size_t size, const std::string& path) {
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, size);
+    if (n >= 0) return static_cast<size_t>(n);
+    if (errno != EINTR) Throw(path);
+  }
+}
+
 std::string ReadAll(int fd, const std::string& path) {
   std::string data;
   char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n == 0) return data;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      Throw(path);
-    }
-    data.append(buffer, static_cast<size_t>(n));
-  }
+  while (const size_t n = ReadSome(fd, buffer, sizeof buffer, path)) data.append(buffer, n);
+  return data;
 }
 
 std::string ParentOf(const std::string& path) {
@@ -103,14 +105,8 @@ void PosixFiles::Copy(const std::string& from, const std::string& to, const std:
   if (out.get() < 0) Throw(staging);
   try {
     char buffer[65536];
-    for (;;) {
-      const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
-      if (n == 0) break;
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        Throw(from);
-      }
-      WriteAll(out.get(), std::string_view(buffer, static_cast<size_t>(n)), to);
+    while (const size_t n = ReadSome(in.get(), buffer, sizeof buffer, from)) {
+      WriteAll(out.get(), std::string_view(buffer, n), to);
     }
     if (::fchmod(out.get(), 0644) != 0 || ::fsync(out.get()) != 0) Throw(to);
     out.Close(to);
