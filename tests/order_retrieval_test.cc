@@ -22,12 +22,12 @@ struct Inbox : Harness {
     for (const auto& [name, bytes] : files) {
       const std::string folder = work / std::to_string(counter++);
       std::filesystem::create_directory(folder);
-      WriteFile(folder + "/" + name, bytes);
-      m.attachments.push_back(folder + "/" + name);
+      WriteFile(Join(folder, name), bytes);
+      m.attachments.push_back(Join(folder, name));
     }
     mail.inbox.push_back(m);
   }
-  std::string Target(const std::string& name) { return program / "MapiIn" + "/" + name; }
+  std::string Target(const std::string& name) { return Join(program / "MapiIn", name); }
   std::string Copied(const std::string& name) {
     return "Se ha copiado un archivo de datos en \r\n\r\n" + Target(name) +
            "\r\n\r\nProcese el archivo antes de continuar";
@@ -131,10 +131,13 @@ TEST(OrderRetrieval, AFailingCopyIsReportedAndTheScanGoesOn) {
   std::filesystem::remove(gone);
   h.Retrieve();
   ASSERT_EQ(h.screen.boxes.size(), 3u);
-  EXPECT_EQ(h.screen.boxes[0].text,
-            "No se ha podido copiar el archivo de datos en \r\n\r\n" + h.Target("pedido1.txt") +
-                "\r\n\r\nError 53: No se ha encontrado el archivo: " + gone +
-                " (No such file or directory)");
+  // The system's own words about the error follow in brackets.
+  EXPECT_EQ(h.screen.boxes[0].text.rfind(
+                "No se ha podido copiar el archivo de datos en \r\n\r\n" + h.Target("pedido1.txt") +
+                    "\r\n\r\nError 53: No se ha encontrado el archivo: " + gone + " (",
+                0),
+            0u)
+      << h.screen.boxes[0].text;
   EXPECT_EQ(h.screen.boxes[0].style, 16);
   EXPECT_EQ(h.screen.boxes[1].text, h.Copied("pedido2.txt"));
   EXPECT_EQ(List(h.program / "MapiIn"), std::vector<std::string>{"pedido2.txt"});
@@ -156,7 +159,7 @@ TEST(OrderRetrieval, HostileFileNamesAreNotCopied) {
     EXPECT_EQ(h.screen.boxes[1].text, "1 correos analizados");
     EXPECT_TRUE(List(h.program.path()).empty()) << name;
   }
-  EXPECT_FALSE(Exists(std::filesystem::temp_directory_path() / "x"));
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::temp_directory_path() / "x"));
 }
 
 TEST(OrderRetrieval, FailuresAfterTheFirstStepAreSkipped) {

@@ -2,6 +2,7 @@
 
 #include "app/failure.h"
 #include "app/screen.h"
+#include "app/text.h"
 
 namespace postique {
 
@@ -16,6 +17,24 @@ Control MakeControl(ControlKind kind, std::string name, int index, std::string t
   c.tab = tab;
   c.parent = std::move(parent);
   return c;
+}
+
+std::string ShownText(const Control& control) {
+  const std::string& text = control.text;
+  std::string shown;
+  shown.reserve(text.size());
+  for (size_t at = 0; at < text.size();) {
+    const char32_t c = NextUtf8(text, at);
+    if (control.multiLine && (c == '\r' || c == '\n')) {
+      if (c == '\r' && at < text.size() && text[at] == '\n') ++at;
+      shown += "\r\n";
+    } else if (control.multiLine && c == '\t') {
+      shown += '\t';
+    } else {
+      AppendUtf8(shown, IsControlOrInvisible(c) ? U'?' : c);
+    }
+  }
+  return shown;
 }
 
 const Control& Form::at(const std::string& control, int index) const {

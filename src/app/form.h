@@ -39,7 +39,14 @@ struct Control {
   bool visible = true;
   int value = 0;  // check boxes: 0 unchecked, 1 checked, 2 grayed; options: 1 selected
   bool multiLine = false;
+  bool autoSize = false;  // labels: the width follows the caption, up to the container's
 };
+
+// The text as a screen shows it. A one-line control shows line breaks and
+// every other control or invisible character as "?", so that a text from
+// outside can neither forge a line nor hide its own; a multi-line control
+// keeps its line breaks, each as CR LF.
+std::string ShownText(const Control& control);
 
 struct Bounds {
   int left, top, width, height;

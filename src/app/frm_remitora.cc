@@ -42,6 +42,7 @@ Form MainForm() {
   c.push_back(MakeControl(K::kPanel, "PictureDown", -1, "", {0, 5085, 6735, 315}, 7));
   c.push_back(
       MakeControl(K::kLabel, "LabelPie", -1, "Estado: ", {60, 30, 585, 195}, 8, "PictureDown"));
+  c.back().autoSize = true;  // grows with the status, so none is cut off
   c.push_back(MakeControl(K::kFrame, "Frame1", -1, "", {60, 30, 6645, 4545}, 9));
   c.back().visible = false;  // shown by the inbox tools, then it covers the job labels
   c.push_back(MakeControl(K::kLabel, "lblMsgDateReceived", -1, "Fecha Entrada",

@@ -27,10 +27,12 @@ class Files {
   virtual std::vector<std::string> ReadLines(const std::string& path) = 0;
   // Creates the file, or empties it when it exists.
   virtual std::unique_ptr<TextWriter> CreateText(const std::string& path) = 0;
-  // Copies from onto to, replacing it. The copy is written in the folder
-  // staging (on the same volume as to) and only then renamed into place, so no
-  // half-written file is ever seen at to.
-  virtual void Copy(const std::string& from, const std::string& to, const std::string& staging) = 0;
+  // Copies from onto to, replacing it. The copy is written beside to, under a
+  // name that readers of the folder do not take (hidden, or a dot name), made
+  // durable and only then renamed into place: no half-written file is ever
+  // seen at to, the rename never crosses a volume, and nothing is left behind
+  // when the copy fails.
+  virtual void Copy(const std::string& from, const std::string& to) = 0;
   virtual void Remove(const std::string& path) = 0;
   virtual void MakeFolder(const std::string& path) = 0;
   // The current folder, as a full path.

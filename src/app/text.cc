@@ -123,6 +123,23 @@ std::vector<std::string> SplitLines(std::string_view text) {
   return lines;
 }
 
+bool IsControlOrInvisible(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x061C || (c >= 0x200B && c <= 0x200F) ||
+         (c >= 0x202A && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064) ||
+         (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+}
+
+std::vector<std::string> TextFileLines(std::string_view bytes,
+                                       std::string (*decode)(std::string_view)) {
+  constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+  if (!bytes.starts_with(kUtf8Mark)) return SplitLines(decode(bytes));
+  bytes.remove_prefix(kUtf8Mark.size());
+  std::string text;
+  text.reserve(bytes.size());
+  for (size_t at = 0; at < bytes.size();) AppendUtf8(text, NextUtf8(bytes, at));
+  return SplitLines(text);
+}
+
 char32_t NextUtf8(std::string_view text, size_t& at) {
   const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
   const unsigned char lead = byte(at++);

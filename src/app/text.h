@@ -31,6 +31,16 @@ std::string BooleanText(bool value);
 // last line without an ending still counts; an empty text has no lines.
 std::vector<std::string> SplitLines(std::string_view text);
 
+// The lines of a text file's bytes: UTF-8 when they start with its byte-order
+// mark, which is dropped (malformed sequences become U+FFFD); otherwise in the
+// system's single-byte code page, which decode converts to UTF-8.
+std::vector<std::string> TextFileLines(std::string_view bytes,
+                                       std::string (*decode)(std::string_view));
+
+// Control characters (C0, DEL, C1), bidi overrides, embeddings, isolates and
+// marks, and zero-width characters: what can forge or hide text on a screen.
+bool IsControlOrInvisible(char32_t c);
+
 // Reads the UTF-8 character at text[at] and moves at past it; a malformed
 // sequence reads as U+FFFD and moves past its first byte.
 char32_t NextUtf8(std::string_view text, size_t& at);

@@ -144,7 +144,7 @@ void frmRemitora::PublishOrder(Steps& s, const std::string& name, std::string& t
   std::optional<Failure> copyFailure;
   s.Do(320, [&] {
     try {
-      p_.files.Copy(messages.AttachmentPathName(), target, p_.files.ProgramFolder());
+      p_.files.Copy(messages.AttachmentPathName(), target);
     } catch (const Failure& f) {
       copyFailure = f;
     }

@@ -5,8 +5,11 @@
 namespace postique::testing {
 
 namespace {
-constexpr std::intptr_t kSession = 0x7000000000001;  // needs all 64 bits
-}
+// A handle that needs every bit of a pointer: one cut to 32 bits is caught.
+constexpr std::intptr_t kSession = sizeof(std::intptr_t) > 4
+                                       ? static_cast<std::intptr_t>(0x7000000000001LL)
+                                       : 0x70000001;
+}  // namespace
 
 void FakeMailClient::Fail(const std::string& operation, Failure failure, int times) {
   failures_.insert_or_assign(operation, std::pair{std::move(failure), times});

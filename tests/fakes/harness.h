@@ -9,9 +9,19 @@
 #include "fakes/fake_mail_client.h"
 #include "fakes/fake_screen.h"
 #include "fakes/temp_dir.h"
+#ifdef _WIN32
+#include "platform/win32/win32_files.h"
+#else
 #include "platform/posix/posix_files.h"
+#endif
 
 namespace postique::testing {
+
+#ifdef _WIN32
+using NativeFiles = win32::Win32Files;
+#else
+using NativeFiles = posix::PosixFiles;
+#endif
 
 class FakeProcess : public Process {
  public:
@@ -37,7 +47,7 @@ struct Harness {
   TempDir program;  // the program's folder
   TempDir work;     // where jobs and attachments are made
   FakeScreen screen;
-  posix::PosixFiles files{program.path()};
+  NativeFiles files{program.path()};
   RecordingLauncher launcher;
   FakeProcess process;
   FakeMailClient mail;

@@ -6,6 +6,18 @@
 
 namespace postique::testing {
 
+// The separator of the paths the program builds on this platform.
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+#else
+inline constexpr char kSeparator = '/';
+#endif
+
+// A path from a UTF-8 text, whatever the platform's narrow encoding.
+std::filesystem::path Native(const std::string& utf8);
+// folder, the separator, name.
+std::string Join(const std::string& folder, const std::string& name);
+
 // A fresh folder, removed with everything in it at the end of the test.
 class TempDir {
  public:
@@ -15,7 +27,7 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  std::string operator/(const std::string& name) const { return Join(path_, name); }
 
  private:
   std::string path_;

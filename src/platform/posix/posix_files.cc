@@ -86,9 +86,14 @@ std::string PosixFiles::Lookup(const std::string& path) {
 }
 
 std::vector<std::string> PosixFiles::ReadLines(const std::string& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Opened without waiting for a writer, and read only when it is a file: a
+  // FIFO or a device could block for ever.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) Throw(path);
-  return SplitLines(Cp1252ToUtf8(ReadAll(fd.get(), path)));
+  struct stat st;
+  if (::fstat(fd.get(), &st) != 0) Throw(path);
+  if (!S_ISREG(st.st_mode)) Raise(Err::kBadFileNameOrNumber, path + " (no es un archivo)");
+  return TextFileLines(ReadAll(fd.get(), path), Cp1252ToUtf8);
 }
 
 std::unique_ptr<TextWriter> PosixFiles::CreateText(const std::string& path) {
@@ -97,12 +102,15 @@ std::unique_ptr<TextWriter> PosixFiles::CreateText(const std::string& path) {
   return std::make_unique<PosixTextWriter>(fd, path);
 }
 
-void PosixFiles::Copy(const std::string& from, const std::string& to, const std::string& staging) {
+void PosixFiles::Copy(const std::string& from, const std::string& to) {
   Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) Throw(from);
-  std::string temp = staging + "/.postique-XXXXXX";
+  // Staged under a dot name beside the target: the rename never leaves the
+  // file system, and readers of the folder skip dot names.
+  const std::string folder = ParentOf(to);
+  std::string temp = folder + "/.postique-XXXXXX";
   Fd out(::mkostemp(temp.data(), O_CLOEXEC));
-  if (out.get() < 0) Throw(staging);
+  if (out.get() < 0) Throw(folder);
   try {
     char buffer[65536];
     while (const size_t n = ReadSome(in.get(), buffer, sizeof buffer, from)) {
@@ -116,8 +124,8 @@ void PosixFiles::Copy(const std::string& from, const std::string& to, const std:
     throw;
   }
   // The rename is only durable once the folder itself is on disk.
-  Fd folder(::open(ParentOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() >= 0) ::fsync(folder.get());
+  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() >= 0) ::fsync(dir.get());
 }
 
 void PosixFiles::Remove(const std::string& path) {

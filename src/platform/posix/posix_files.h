@@ -13,7 +13,7 @@ class PosixFiles : public Files {
   std::string Lookup(const std::string& path) override;
   std::vector<std::string> ReadLines(const std::string& path) override;
   std::unique_ptr<TextWriter> CreateText(const std::string& path) override;
-  void Copy(const std::string& from, const std::string& to, const std::string& staging) override;
+  void Copy(const std::string& from, const std::string& to) override;
   void Remove(const std::string& path) override;
   void MakeFolder(const std::string& path) override;
   std::string CurrentFolder() override;

@@ -11,10 +11,8 @@ constexpr size_t kMaxBytes = 255;
 constexpr size_t kMaxExtension = 32;
 
 bool Unsafe(char32_t c) {
-  return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0xFFFD || c == 0x061C ||
-         (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) || c == 0x2060 ||
-         (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF || c == '<' || c == '>' || c == ':' ||
-         c == '"' || c == '|' || c == '?' || c == '*';
+  return IsControlOrInvisible(c) || c == 0xFFFD || c == '<' || c == '>' || c == ':' || c == '"' ||
+         c == '|' || c == '?' || c == '*';
 }
 
 // The longest prefix of text of at most limit bytes that ends on a character.

@@ -49,8 +49,7 @@ void TerminalScreen::Print(const std::string& text) {
   std::string shown;
   for (size_t at = 0; at < lines.size();) {
     const char32_t c = NextUtf8(lines, at);
-    const bool control = (c < 0x20 && c != '\n' && c != '\t') || (c >= 0x7F && c < 0xA0);
-    AppendUtf8(shown, control ? U'?' : c);
+    AppendUtf8(shown, c != '\n' && c != '\t' && IsControlOrInvisible(c) ? U'?' : c);
   }
   out_ << shown << '\n' << std::flush;
 }
@@ -65,7 +64,7 @@ void TerminalScreen::Show(const Form& form) {
 
 void TerminalScreen::Changed(const Form& form, const Control& control, Change change) {
   if (!form.Shows(control)) return;
-  if (change == Change::kText) Print(control.text);
+  if (change == Change::kText) Print(ShownText(control));
   if (change == Change::kValue && control.kind == ControlKind::kCheckBox) {
     Print(control.text + ": " + (control.value == 1 ? "sí" : "no"));
   }

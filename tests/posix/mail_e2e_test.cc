@@ -12,9 +12,9 @@
 #include <filesystem>
 
 #include "fakes/fake_screen.h"
-#include "fakes/run_program.h"
-#include "fakes/test_maildir.h"
 #include "platform/posix/maildir_client.h"
+#include "posix/run_program.h"
+#include "posix/test_maildir.h"
 
 namespace postique::testing {
 namespace {

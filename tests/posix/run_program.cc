@@ -1,4 +1,4 @@
-#include "fakes/run_program.h"
+#include "posix/run_program.h"
 
 #include <fcntl.h>
 #include <stdlib.h>

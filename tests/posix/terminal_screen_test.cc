@@ -63,8 +63,11 @@ TEST(TerminalScreen, ControlCharactersNeverReachTheTerminal) {
   f.screen = &t.screen;
   f.SetVisible("Frame1", true);
   f.SetText("lblMsgSubject", "Pedido\x1b[2J\x1b]0;x\x07 \u009b31m año\tfin");
-  f.SetText("txtMsgNoteText", "uno\r\ndos\rtres\x7f");
-  EXPECT_EQ(t.out.str(), "Pedido?[2J?]0;x? ?31m año\tfin\nuno\ndos\ntres?\n");
+  f.SetText("txtMsgNoteText", "uno\r\ndos\rtres\x7f\u202e");
+  // A one-line caption can forge no line of its own.
+  f.SetText("lblMsgOrigDisplayName", "Ana\r\nESTADO: Pedido copiado\u200b");
+  EXPECT_EQ(t.out.str(),
+            "Pedido?[2J?]0;x? ?31m año?fin\nuno\ndos\ntres??\nAna??ESTADO: Pedido copiado?\n");
 }
 
 TEST(TerminalScreen, TheDialogListsItsOptionsAndReadsAnIndex) {

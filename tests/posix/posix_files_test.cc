@@ -50,12 +50,12 @@ TEST(PosixFiles, CopyReplacesTheTargetOnlyAtTheEndAndLeavesNoTemporary) {
   ::mkdir((dir / "in").c_str(), 0755);
   testing::WriteFile(dir / "source", std::string(200000, 'n'));
   testing::WriteFile(dir / "in/target", "old");
-  files.Copy(dir / "source", dir / "in/target", dir.path());
+  files.Copy(dir / "source", dir / "in/target");
   EXPECT_EQ(testing::ReadFile(dir / "in/target"), std::string(200000, 'n'));
   EXPECT_EQ(testing::List(dir.path()), (std::vector<std::string>{"in", "source"}));
 
-  EXPECT_EQ(FailureNumber([&] { files.Copy(dir / "none", dir / "in/target", dir.path()); }), 53);
-  EXPECT_EQ(FailureNumber([&] { files.Copy(dir / "source", dir / "no/target", dir.path()); }), 53);
+  EXPECT_EQ(FailureNumber([&] { files.Copy(dir / "none", dir / "in/target"); }), 53);
+  EXPECT_EQ(FailureNumber([&] { files.Copy(dir / "source", dir / "no/target"); }), 53);
   EXPECT_EQ(testing::List(dir.path()), (std::vector<std::string>{"in", "source"}));
   EXPECT_EQ(testing::ReadFile(dir / "in/target"), std::string(200000, 'n'));
 }

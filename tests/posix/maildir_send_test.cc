@@ -8,8 +8,8 @@
 
 #include "fakes/failures.h"
 #include "fakes/fake_screen.h"
-#include "fakes/test_maildir.h"
 #include "platform/posix/maildir_client.h"
+#include "posix/test_maildir.h"
 
 namespace postique::posix {
 namespace {

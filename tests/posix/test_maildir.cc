@@ -1,4 +1,4 @@
-#include "fakes/test_maildir.h"
+#include "posix/test_maildir.h"
 
 #include <sys/stat.h>
 #include <utime.h>

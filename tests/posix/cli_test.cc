@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "fakes/run_program.h"
 #include "fakes/temp_dir.h"
+#include "posix/run_program.h"
 
 namespace postique::testing {
 namespace {

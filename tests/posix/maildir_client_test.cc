@@ -8,7 +8,7 @@
 
 #include "fakes/failures.h"
 #include "fakes/fake_screen.h"
-#include "fakes/test_maildir.h"
+#include "posix/test_maildir.h"
 
 namespace postique::posix {
 namespace {

@@ -1,0 +1,192 @@
+// The real POSTIQUE.EXE, started as the invoicing product starts it, and
+// answered through its own windows as a user would: find the box, read it,
+// press its button.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fakes/temp_dir.h"
+#include "platform/win32/code_page.h"
+#include "win32/window_probe.h"
+
+namespace postique::win32 {
+namespace {
+
+using testing::Exists;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+constexpr DWORD kPatience = 30000;  // ms: Wine may be slow to start a process
+const std::wstring kMainTitle = L"Envio de E-Mail (Soporta Thunderbird) 38.5";
+
+std::wstring BuildFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  path.resize(::GetModuleFileNameW(nullptr, path.data(), MAX_PATH));
+  return path.substr(0, path.find_last_of(L'\\'));
+}
+
+// The text of a message box: its one static control that is not the icon.
+std::string BoxText(HWND box) {
+  const HWND text = FindWindowWhere(box, [](HWND child) {
+    return _wcsicmp(ClassOf(child).c_str(), L"Static") == 0 &&
+           !(::GetWindowLongPtrW(child, GWL_STYLE) & SS_ICON) && ::GetWindowTextLengthW(child) > 0;
+  });
+  return text ? Utf8(TextOf(text)) : "";
+}
+
+// Presses the box's button that gives answer (1 OK, 2 Cancel, 6 Yes, 7 No).
+void Press(HWND box, int answer) {
+  const HWND button = ::GetDlgItem(box, answer);
+  ASSERT_NE(button, nullptr) << "no button " << answer;
+  DWORD_PTR ignored;
+  ::SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, kPatience, &ignored);
+}
+
+// POSTIQUE.EXE copied into a folder of its own (its log and order folder go
+// beside it) and started there with the argument text.
+class Postique {
+ public:
+  Postique(const TempDir& folder, const std::string& arguments) {
+    const std::wstring program = Wide(folder / "POSTIQUE.EXE");
+    EXPECT_TRUE(::CopyFileW((BuildFolder() + L"\\POSTIQUE.EXE").c_str(), program.c_str(), FALSE));
+    std::wstring line =
+        L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + Wide(arguments));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    started_ = ::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                Wide(folder.path()).c_str(), &startup, &process_);
+    EXPECT_TRUE(started_);
+  }
+  ~Postique() {
+    if (!started_) return;
+    if (::WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+      ::TerminateProcess(process_.hProcess, 99);
+    }
+    ::CloseHandle(process_.hThread);
+    ::CloseHandle(process_.hProcess);
+  }
+
+  // A visible top-level window of the program: a message box (dialog class)
+  // or one of its own, by title.
+  HWND WaitForWindow(const std::wstring& title, bool box) {
+    const auto ours = [&](HWND hwnd) {
+      DWORD pid = 0;
+      ::GetWindowThreadProcessId(hwnd, &pid);
+      return pid == process_.dwProcessId && ::IsWindowVisible(hwnd) && TextOf(hwnd) == title &&
+             (ClassOf(hwnd) == L"#32770") == box;
+    };
+    for (DWORD waited = 0; started_ && waited < kPatience; waited += 50) {
+      if (const HWND found = FindWindowWhere(nullptr, ours)) return found;
+      if (::WaitForSingleObject(process_.hProcess, 50) == WAIT_OBJECT_0) break;
+    }
+    return nullptr;
+  }
+  HWND WaitForBox() { return WaitForWindow(L"Postique", true); }
+
+  // The exit status, or nothing while it still runs after the wait.
+  std::optional<DWORD> Exit(DWORD wait = kPatience) {
+    if (!started_ || ::WaitForSingleObject(process_.hProcess, wait) != WAIT_OBJECT_0) return {};
+    DWORD status = 0;
+    ::GetExitCodeProcess(process_.hProcess, &status);
+    return status;
+  }
+
+ private:
+  PROCESS_INFORMATION process_{};
+  bool started_ = false;
+};
+
+// The arguments the stand-in Thunderbird recorded: the command line, then
+// each argument.
+std::vector<std::string> Recorded(const std::string& path) {
+  for (DWORD waited = 0; !Exists(path) && waited < kPatience; waited += 100) ::Sleep(100);
+  ::Sleep(200);  // written in one go, but give it time to close
+  const std::string record = ReadFile(path);
+  std::vector<std::string> parts;
+  for (size_t start = 0, end; (end = record.find('\0', start)) != std::string::npos;
+       start = end + 1) {
+    parts.push_back(record.substr(start, end - start));
+  }
+  return parts;
+}
+
+TEST(Postique, AThunderbirdJobIsHandedOverLoggedAndDeleted) {
+  TempDir folder, bin;
+  ASSERT_TRUE(::CopyFileW((BuildFolder() + L"\\thunderbird.exe").c_str(),
+                          Wide(bin / "thunderbird.exe").c_str(), FALSE));
+  // Found by the shell through the search path, like a real installation.
+  std::wstring path(32767, L'\0');
+  path.resize(::GetEnvironmentVariableW(L"PATH", path.data(), 32767));
+  ::SetEnvironmentVariableW(L"PATH", (Wide(bin.path()) + L";" + path).c_str());
+
+  const std::string job = folder / "trabajo.txt";
+  WriteFile(job,
+            "ana@example.es\r\nFactura A\xf1o \x80\r\ncuerpo, con coma\r\n"
+            "C:\\f\\a.pdf;C:\\f\\b b.pdf\r\n\r\nT\r\n");
+  Postique postique(folder, job);
+  EXPECT_EQ(postique.Exit(), 0u);
+  EXPECT_FALSE(Exists(job)) << "the job is deleted";
+
+  const std::string compose =
+      "attachment='C:\\f\\a.pdf,C:\\f\\b b.pdf',to='ana@example.es',subject='Factura A\xf1o "
+      "\x80',body='cuerpo, con coma'";
+  EXPECT_EQ(ReadFile(folder / "thunderbird.log"), "thunderbird -compose \"" + compose + "\"\r\n");
+  const std::vector<std::string> args = Recorded(bin / "thunderbird-args.txt");
+  ASSERT_EQ(args.size(), 3u) << "the command line and exactly two arguments";
+  EXPECT_EQ(args[1], "-compose");
+  EXPECT_EQ(args[2],
+            "attachment='C:\\f\\a.pdf,C:\\f\\b b.pdf',to='ana@example.es',subject='Factura Año "
+            "€',body='cuerpo, con coma'");
+  ::SetEnvironmentVariableW(L"PATH", path.c_str());
+}
+
+TEST(Postique, AMissingJobIsReportedAndTheMainWindowStaysIdle) {
+  TempDir folder;
+  const std::string job = folder / "no existe.txt";
+  Postique postique(folder, job);
+  const HWND box = postique.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(BoxText(box), " Falta el archivo " + job);
+  EXPECT_EQ(::GetDlgItem(box, IDCANCEL), nullptr) << "OK only";
+  Press(box, IDOK);
+  const HWND main = postique.WaitForWindow(kMainTitle, false);
+  ASSERT_NE(main, nullptr);
+  for (DWORD waited = 0; !::IsWindowEnabled(main) && waited < kPatience; waited += 50) ::Sleep(50);
+  EXPECT_TRUE(::IsWindowEnabled(main)) << "idle, no box over it";
+  EXPECT_FALSE(postique.Exit(500)) << "it keeps running";
+  ::PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(postique.Exit(), 0u);
+}
+
+TEST(Postique, AJobWithoutAMethodAsksAndCanBeCancelled) {
+  TempDir folder;
+  const std::string job = folder / "trabajo.txt";
+  WriteFile(job, "ana@example.es\r\nFactura\r\nAdjunta\r\n\r\n");
+  Postique postique(folder, job);
+  const HWND dialog = postique.WaitForWindow(L"Forma de envio del MAIL", false);
+  ASSERT_NE(dialog, nullptr);
+  const auto option = [&](const wchar_t* caption) {
+    return FindWindowWhere(dialog, [&](HWND child) { return TextOf(child) == caption; });
+  };
+  EXPECT_EQ(::SendMessageW(option(L"nada"), BM_GETCHECK, 0, 0), BST_CHECKED);
+  for (const wchar_t* other :
+       {L"Enviar con OUTLOOK", L"Enviar con THUNTERBIRD", L"Cancelar envio"}) {
+    EXPECT_EQ(::SendMessageW(option(other), BM_GETCHECK, 0, 0), BST_UNCHECKED) << Utf8(other);
+  }
+  EXPECT_FALSE(Exists(job)) << "deleted before asking";
+  DWORD_PTR ignored;
+  ::SendMessageTimeoutW(option(L"Cancelar envio"), BM_CLICK, 0, 0, SMTO_NORMAL, kPatience,
+                        &ignored);
+  const HWND box = postique.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(BoxText(box), "Cancelado el envio");
+  Press(box, IDOK);
+  EXPECT_EQ(postique.Exit(), 0u);
+}
+
+}  // namespace
+}  // namespace postique::win32
