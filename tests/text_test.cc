@@ -17,6 +17,24 @@ TEST(Text, SplitKeepsEveryEmptyPart) {
   EXPECT_EQ(Split("a,b", ";"), (Lines{"a,b"}));
 }
 
+TEST(Text, SplitRecipientsTakesEveryAddressOfAList) {
+  EXPECT_EQ(SplitRecipients("uno@x.es;dos@x.es"), (Lines{"uno@x.es", "dos@x.es"}));
+  EXPECT_EQ(SplitRecipients(" uno@x.es , dos@x.es;; tres@x.es ;"),
+            (Lines{"uno@x.es", "dos@x.es", "tres@x.es"}));
+  EXPECT_EQ(SplitRecipients("\"Pérez; Ana\" <ana@x.es>, <\"a,b\"@x.es>"),
+            (Lines{"\"Pérez; Ana\" <ana@x.es>", "<\"a,b\"@x.es>"}));
+  EXPECT_EQ(SplitRecipients("ana@x.es"), (Lines{"ana@x.es"}));
+  EXPECT_EQ(SplitRecipients(" ; "), Lines{});
+}
+
+TEST(Text, FileNamePartIsAfterTheLastSeparator) {
+  EXPECT_EQ(FileNamePart("C:\\Facturas\\f-1.pdf"), "f-1.pdf");
+  EXPECT_EQ(FileNamePart("/home/a/b c.pdf"), "b c.pdf");
+  EXPECT_EQ(FileNamePart("C:/x\\y/z.pdf"), "z.pdf");
+  EXPECT_EQ(FileNamePart("f.pdf"), "f.pdf");
+  EXPECT_EQ(FileNamePart("C:\\dir\\"), "");
+}
+
 TEST(Text, ReplaceAllIsExactAndDoesNotSearchWhatItInserted) {
   EXPECT_EQ(ReplaceAll("%to% y %to%", "%to%", "x"), "x y x");
   EXPECT_EQ(ReplaceAll("%TO%", "%to%", "x"), "%TO%");

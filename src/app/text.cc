@@ -31,6 +31,37 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   return result;
 }
 
+std::vector<std::string> SplitRecipients(std::string_view destination) {
+  std::vector<std::string> recipients;
+  std::string current;
+  bool quoted = false;
+  int angle = 0;
+  const auto finish = [&] {
+    const size_t first = current.find_first_not_of(" \t");
+    if (first != std::string::npos) {
+      recipients.push_back(current.substr(first, current.find_last_not_of(" \t") - first + 1));
+    }
+    current.clear();
+  };
+  for (const char c : destination) {
+    if (!quoted && angle == 0 && (c == ';' || c == ',')) {
+      finish();
+      continue;
+    }
+    if (c == '"') quoted = !quoted;
+    if (!quoted && c == '<') ++angle;
+    if (!quoted && c == '>' && angle > 0) --angle;
+    current += c;
+  }
+  finish();
+  return recipients;
+}
+
+std::string FileNamePart(std::string_view path) {
+  const size_t separator = path.find_last_of("/\\");
+  return std::string(separator == std::string_view::npos ? path : path.substr(separator + 1));
+}
+
 namespace {
 
 char Lower(char c) {

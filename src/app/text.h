@@ -16,6 +16,14 @@ std::vector<std::string> Split(std::string_view text, std::string_view separator
 // and case-sensitively; inserted text is not searched again.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 
+// The addresses of a destination that lists several, separated by ";" (as
+// Outlook users write them) or ",": split outside double quotes and angle
+// brackets, blanks around each removed, empty ones dropped.
+std::vector<std::string> SplitRecipients(std::string_view destination);
+
+// The part of a path after its last "/" or "\".
+std::string FileNamePart(std::string_view path);
+
 // Whether needle occurs anywhere in text, ignoring the case of ASCII letters.
 bool ContainsIgnoringCase(std::string_view text, std::string_view needle);
 

@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "fakes/temp_dir.h"
 #include "platform/win32/code_page.h"
+#include "win32/postique_driver.h"
 #include "win32/window_probe.h"
 
 namespace postique::win32 {
@@ -19,86 +19,6 @@ using testing::Exists;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
-
-constexpr DWORD kPatience = 30000;  // ms: Wine may be slow to start a process
-const std::wstring kMainTitle = L"Envio de E-Mail (Soporta Thunderbird) 38.5";
-
-std::wstring BuildFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  path.resize(::GetModuleFileNameW(nullptr, path.data(), MAX_PATH));
-  return path.substr(0, path.find_last_of(L'\\'));
-}
-
-// The text of a message box: its one static control that is not the icon.
-std::string BoxText(HWND box) {
-  const HWND text = FindWindowWhere(box, [](HWND child) {
-    return _wcsicmp(ClassOf(child).c_str(), L"Static") == 0 &&
-           !(::GetWindowLongPtrW(child, GWL_STYLE) & SS_ICON) && ::GetWindowTextLengthW(child) > 0;
-  });
-  return text ? Utf8(TextOf(text)) : "";
-}
-
-// Presses the box's button that gives answer (1 OK, 2 Cancel, 6 Yes, 7 No).
-void Press(HWND box, int answer) {
-  const HWND button = ::GetDlgItem(box, answer);
-  ASSERT_NE(button, nullptr) << "no button " << answer;
-  DWORD_PTR ignored;
-  ::SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, kPatience, &ignored);
-}
-
-// POSTIQUE.EXE copied into a folder of its own (its log and order folder go
-// beside it) and started there with the argument text.
-class Postique {
- public:
-  Postique(const TempDir& folder, const std::string& arguments) {
-    const std::wstring program = Wide(folder / "POSTIQUE.EXE");
-    EXPECT_TRUE(::CopyFileW((BuildFolder() + L"\\POSTIQUE.EXE").c_str(), program.c_str(), FALSE));
-    std::wstring line =
-        L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + Wide(arguments));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    started_ = ::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                Wide(folder.path()).c_str(), &startup, &process_);
-    EXPECT_TRUE(started_);
-  }
-  ~Postique() {
-    if (!started_) return;
-    if (::WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-      ::TerminateProcess(process_.hProcess, 99);
-    }
-    ::CloseHandle(process_.hThread);
-    ::CloseHandle(process_.hProcess);
-  }
-
-  // A visible top-level window of the program: a message box (dialog class)
-  // or one of its own, by title.
-  HWND WaitForWindow(const std::wstring& title, bool box) {
-    const auto ours = [&](HWND hwnd) {
-      DWORD pid = 0;
-      ::GetWindowThreadProcessId(hwnd, &pid);
-      return pid == process_.dwProcessId && ::IsWindowVisible(hwnd) && TextOf(hwnd) == title &&
-             (ClassOf(hwnd) == L"#32770") == box;
-    };
-    for (DWORD waited = 0; started_ && waited < kPatience; waited += 50) {
-      if (const HWND found = FindWindowWhere(nullptr, ours)) return found;
-      if (::WaitForSingleObject(process_.hProcess, 50) == WAIT_OBJECT_0) break;
-    }
-    return nullptr;
-  }
-  HWND WaitForBox() { return WaitForWindow(L"Postique", true); }
-
-  // The exit status, or nothing while it still runs after the wait.
-  std::optional<DWORD> Exit(DWORD wait = kPatience) {
-    if (!started_ || ::WaitForSingleObject(process_.hProcess, wait) != WAIT_OBJECT_0) return {};
-    DWORD status = 0;
-    ::GetExitCodeProcess(process_.hProcess, &status);
-    return status;
-  }
-
- private:
-  PROCESS_INFORMATION process_{};
-  bool started_ = false;
-};
 
 // The arguments the stand-in Thunderbird recorded: the command line, then
 // each argument.
@@ -178,9 +98,7 @@ TEST(Postique, AJobWithoutAMethodAsksAndCanBeCancelled) {
     EXPECT_EQ(::SendMessageW(option(other), BM_GETCHECK, 0, 0), BST_UNCHECKED) << Utf8(other);
   }
   EXPECT_FALSE(Exists(job)) << "deleted before asking";
-  DWORD_PTR ignored;
-  ::SendMessageTimeoutW(option(L"Cancelar envio"), BM_CLICK, 0, 0, SMTO_NORMAL, kPatience,
-                        &ignored);
+  Click(dialog, L"Cancelar envio");
   const HWND box = postique.WaitForBox();
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(BoxText(box), "Cancelado el envio");

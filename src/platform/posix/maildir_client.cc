@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "app/failure.h"
+#include "app/text.h"
 #include "platform/posix/errno_failure.h"
 #include "platform/posix/safe_file_name.h"
 #include "platform/posix/sendmail.h"
@@ -401,7 +402,7 @@ void MaildirClient::ResolveName() {
 }
 
 std::string MaildirClient::Draft::Attachment::FileName() const {
-  return BaseName(name.empty() ? path : name);
+  return FileNamePart(name.empty() ? path : name);
 }
 
 bool MaildirClient::Confirm() {

@@ -29,13 +29,8 @@ std::string_view CutToCharacter(std::string_view text, size_t limit) {
 
 }  // namespace
 
-std::string BaseName(std::string_view path) {
-  const size_t slash = path.find_last_of("/\\");
-  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
 std::string SafeAttachmentName(std::string_view decoded, int ordinal) {
-  const std::string base = BaseName(decoded);
+  const std::string base = FileNamePart(decoded);
   std::string name;
   for (size_t at = 0; at < base.size();) {
     const char32_t c = NextUtf8(base, at);

@@ -5,9 +5,6 @@
 
 namespace postique::posix {
 
-// The part of a path after its last "/" or "\".
-std::string BaseName(std::string_view path);
-
 // An attachment's decoded file name made safe to create in a folder: the
 // part after the last "/" or "\"; control, bidi-override, zero-width and
 // Windows-forbidden characters (and malformed UTF-8) replaced by "_";

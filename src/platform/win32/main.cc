@@ -6,6 +6,7 @@
 #include "app/frm_remitora.h"
 #include "platform/win32/code_page.h"
 #include "platform/win32/command_line.h"
+#include "platform/win32/default_mail_client.h"
 #include "platform/win32/mapi_client.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_launcher.h"
@@ -31,7 +32,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   win32::Win32Files files(win32::ExecutableFolder());
   win32::Win32Screen screen(instance);
   win32::Win32Launcher launcher(screen);
-  win32::MapiClient mail;
+  const win32::MapiLibrary mapi = win32::MapiLibrary::System();
+  win32::MapiClient mail(
+      mapi,
+      {[&screen] { return reinterpret_cast<ULONG_PTR>(screen.MainWindow()); },
+       [] { return win32::SignOnObstacle(win32::FindDefaultMailClient(), sizeof(void*) * 8); }});
   frmRemitora window({screen, files, launcher, process, mail, mail});
   try {
     window.Show();

@@ -1,16 +1,366 @@
 #include "platform/win32/mapi_client.h"
 
+#include <algorithm>
+#include <list>
+#include <set>
+
 #include "app/failure.h"
+#include "app/text.h"
+#include "platform/win32/code_page.h"
 
 namespace postique::win32 {
 
-void MapiClient::SignOn() {
-  Raise(Err::kMapiLoginFailure,
-        "esta versión de Postique aún no habla con el programa de correo (Simple MAPI)");
+namespace {
+
+constexpr size_t kMessageIdSize = 512;
+constexpr ULONG kNotPlaced = 0xFFFFFFFF;  // attachment position: not in the text
+
+// The mail program's failure by its Simple MAPI code: 32000 plus the code,
+// anything unknown the unspecified failure.
+Failure MapiFailure(ULONG code, const std::string& detail = {}) {
+  if (code < MAPI_E_USER_ABORT || code > MAPI_E_NOT_SUPPORTED || code == 7) {
+    return MakeFailure(Err::kMapiFailure,
+                       "código " + std::to_string(code) + (detail.empty() ? "" : ", " + detail));
+  }
+  return MakeFailure(static_cast<Err>(32000 + static_cast<long>(code)), detail);
 }
 
-void MapiClient::NoSession() {
-  Raise(Err::kMapiInvalidSession);
+// A block the mail program allocated for us, given back exactly once.
+template <class T>
+class Buffer {
+ public:
+  explicit Buffer(LPMAPIFREEBUFFER free) : free_(free) {}
+  Buffer(const Buffer&) = delete;
+  Buffer& operator=(const Buffer&) = delete;
+  ~Buffer() {
+    if (block_) free_(block_);
+  }
+  T** out() { return &block_; }
+  T* operator->() const { return block_; }
+  explicit operator bool() const { return block_ != nullptr; }
+
+ private:
+  LPMAPIFREEBUFFER free_;
+  T* block_ = nullptr;
+};
+
+std::string Text(const char* ansi) {
+  return ansi ? AnsiToUtf8(ansi) : std::string();
+}
+
+// A plain mail address, which the mail program takes as an SMTP address; a
+// display name or anything else is left for it to resolve.
+bool IsBareAddress(const std::string& text) {
+  return text.find('@') != std::string::npos && text.find_first_of(" <>\"") == std::string::npos;
+}
+
+struct Outgoing {
+  struct File {
+    std::string path, name;
+  };
+  std::vector<std::pair<std::string, std::string>> to;  // name, address (may be empty)
+  std::string subject, body;
+  std::vector<File> files;
+};
+
+// Fills the Simple MAPI message of one character width and sends it; Text is
+// std::string for MAPISendMail, std::wstring for MAPISendMailW.
+template <class Message, class Recip, class File, class Text>
+ULONG SendAs(ULONG(WINAPI* send)(LHANDLE, ULONG_PTR, Message*, FLAGS, ULONG), LHANDLE session,
+             ULONG_PTR window, FLAGS flags, const Outgoing& mail,
+             Text (*convert)(std::string_view)) {
+  std::list<Text> texts;  // the strings the message points into
+  const auto keep = [&](const std::string& text) {
+    texts.push_back(convert(text));
+    return texts.back().data();
+  };
+  std::vector<Recip> recips;
+  for (const auto& [name, address] : mail.to) {
+    recips.push_back(
+        {0, MAPI_TO, keep(name), address.empty() ? nullptr : keep(address), 0, nullptr});
+  }
+  std::vector<File> files;
+  for (const Outgoing::File& f : mail.files) {
+    files.push_back({0, 0, kNotPlaced, keep(f.path), keep(f.name), nullptr});
+  }
+  Message message{};
+  message.lpszSubject = keep(mail.subject);
+  message.lpszNoteText = keep(mail.body);
+  message.nRecipCount = static_cast<ULONG>(recips.size());
+  message.lpRecips = recips.empty() ? nullptr : recips.data();
+  message.nFileCount = static_cast<ULONG>(files.size());
+  message.lpFiles = files.empty() ? nullptr : files.data();
+  return send(session, window, &message, flags, 0);
+}
+
+}  // namespace
+
+MapiClient::MapiClient(const MapiLibrary& library, Surroundings surroundings)
+    : library_(library), surroundings_(std::move(surroundings)) {}
+
+MapiClient::~MapiClient() {
+  ForgetCurrent();
+  if (signedOn_) Functions().logoff(session_, surroundings_.window(), 0, 0);
+}
+
+const MapiFunctions& MapiClient::Functions() const {
+  return library_.functions();
+}
+
+void MapiClient::SignOn() {
+  const MapiFunctions& f = Functions();
+  if (signedOn_) return;  // the session of an earlier run is still open: it serves
+  // Without a mail program the system's own stand-in may sign on and then
+  // block on a box of its own: what can be seen is said first.
+  if (const std::string obstacle = surroundings_.obstacle(); !obstacle.empty()) {
+    Raise(Err::kMapiLoginFailure, obstacle);
+  }
+  LHANDLE session = 0;
+  const ULONG code =
+      f.logon(surroundings_.window(), nullptr, nullptr,
+              MAPI_LOGON_UI | (downLoadMail_ ? MAPI_FORCE_DOWNLOAD : 0), 0, &session);
+  if (code != SUCCESS_SUCCESS) throw MapiFailure(code);
+  session_ = session;
+  signedOn_ = true;
+}
+
+std::intptr_t MapiClient::SessionID() {
+  if (!signedOn_) Raise(Err::kMapiInvalidSession);
+  return static_cast<std::intptr_t>(session_);
+}
+
+void MapiClient::SignOff() {
+  if (!signedOn_) Raise(Err::kMapiInvalidSession);
+  ForgetCurrent();
+  const ULONG code = Functions().logoff(session_, surroundings_.window(), 0, 0);
+  signedOn_ = bound_ = false;
+  draft_.reset();
+  ids_.clear();
+  index_ = -1;
+  if (code != SUCCESS_SUCCESS) throw MapiFailure(code);
+}
+
+void MapiClient::SetSessionID(std::intptr_t session) {
+  bound_ = signedOn_ && session == static_cast<std::intptr_t>(session_);
+  if (!bound_) Raise(Err::kMapiInvalidSession);
+}
+
+void MapiClient::NeedSession() const {
+  if (!bound_) Raise(Err::kMapiInvalidSession);
+}
+
+void MapiClient::Compose() {
+  NeedSession();
+  draft_.emplace();
+  attachmentIndex_ = 0;
+}
+
+MapiClient::Draft& MapiClient::Composing() {
+  if (!draft_) Raise(Err::kMapiInvalidMessage);
+  return *draft_;
+}
+
+MapiClient::Draft::Attachment& MapiClient::DraftAttachment() {
+  Draft& draft = Composing();
+  if (attachmentIndex_ < 0) Raise(Err::kMapiAttachmentNotFound);
+  const auto slot = static_cast<size_t>(attachmentIndex_);
+  if (draft.attachments.size() <= slot) draft.attachments.resize(slot + 1);
+  return draft.attachments[slot];
+}
+
+void MapiClient::SetRecipDisplayName(const std::string& value) {
+  Composing().destination = value;
+  draft_->resolved.clear();
+}
+
+void MapiClient::SetMsgSubject(const std::string& value) {
+  Composing().subject = value;
+}
+
+void MapiClient::SetMsgNoteText(const std::string& value) {
+  Composing().body = value;
+}
+
+void MapiClient::SetAttachmentPathName(const std::string& value) {
+  DraftAttachment().path = value;
+}
+
+void MapiClient::SetAttachmentName(const std::string& value) {
+  DraftAttachment().name = value;
+}
+
+void MapiClient::ResolveName() {
+  NeedSession();
+  Draft& draft = Composing();
+  const MapiFunctions& f = Functions();
+  draft.resolved.clear();
+  const std::vector<std::string> addresses = SplitRecipients(draft.destination);
+  if (addresses.empty()) Raise(Err::kMapiInvalidRecips, draft.destination);
+  std::optional<Failure> failed;
+  for (const std::string& address : addresses) {
+    Buffer<MapiRecipDesc> recipient(f.freeBuffer);
+    std::string name = Utf8ToAnsi(address);
+    const ULONG code =
+        f.resolveName(session_, surroundings_.window(), name.data(), 0, 0, recipient.out());
+    if (code == SUCCESS_SUCCESS && recipient) {
+      draft.resolved.push_back({Text(recipient->lpszName), Text(recipient->lpszAddress)});
+    } else {
+      // Kept as written: the send may still reach it.
+      draft.resolved.push_back({address, IsBareAddress(address) ? "SMTP:" + address : ""});
+      if (!failed) failed = MapiFailure(code, address);
+    }
+  }
+  if (failed) throw *failed;
+}
+
+std::vector<MapiClient::Recipient> MapiClient::Recipients() const {
+  if (!draft_->resolved.empty()) return draft_->resolved;
+  std::vector<Recipient> to;
+  for (const std::string& address : SplitRecipients(draft_->destination)) {
+    to.push_back({address, IsBareAddress(address) ? "SMTP:" + address : ""});
+  }
+  return to;
+}
+
+void MapiClient::Send(bool dialog) {
+  NeedSession();
+  Draft& draft = Composing();
+  Outgoing mail;
+  // Every address of the destination is a recipient of its own.
+  for (const Recipient& r : Recipients()) mail.to.emplace_back(r.name, r.address);
+  mail.subject = draft.subject;
+  mail.body = draft.body;
+  for (const Draft::Attachment& a : draft.attachments) {
+    if (a.path.empty()) continue;  // an empty entry of the job's list names no file
+    // The recipient sees the file's name only, never the sender's folders.
+    mail.files.push_back({a.path, FileNamePart(a.name.empty() ? a.path : a.name)});
+  }
+  const MapiFunctions& f = Functions();
+  const FLAGS flags = dialog ? MAPI_DIALOG : 0;
+  const ULONG code =
+      f.sendMailW ? SendAs<MapiMessageW, MapiRecipDescW, MapiFileDescW>(
+                        f.sendMailW, session_, surroundings_.window(), flags, mail, Wide)
+                  : SendAs<MapiMessage, MapiRecipDesc, MapiFileDesc>(
+                        f.sendMail, session_, surroundings_.window(), flags, mail, Utf8ToAnsi);
+  if (code != SUCCESS_SUCCESS) throw MapiFailure(code);
+  draft_.reset();
+}
+
+void MapiClient::Fetch() {
+  NeedSession();
+  const MapiFunctions& f = Functions();
+  ForgetCurrent();
+  draft_.reset();
+  ids_.clear();
+  index_ = -1;
+  // Oldest first; some mail programs ignore the unread filter, so it is
+  // applied here too.
+  const FLAGS flags = MAPI_LONG_MSGID | MAPI_GUARANTEE_FIFO | (unreadOnly_ ? MAPI_UNREAD_ONLY : 0);
+  std::set<std::string> seen;
+  std::string seed;
+  for (;;) {
+    char id[kMessageIdSize] = {};
+    const ULONG code = f.findNext(session_, surroundings_.window(), nullptr,
+                                  seed.empty() ? nullptr : seed.data(), flags, 0, id);
+    if (code == MAPI_E_NO_MESSAGES) break;
+    if (code != SUCCESS_SUCCESS) throw MapiFailure(code);
+    id[kMessageIdSize - 1] = '\0';
+    seed = id;
+    if (!seen.insert(seed).second) break;  // one that starts over would never end
+    ids_.push_back(seed);
+  }
+  if (unreadOnly_) {
+    std::erase_if(ids_, [&](std::string& id) {
+      Buffer<MapiMessage> message(f.freeBuffer);
+      const ULONG code = f.readMail(session_, surroundings_.window(), id.data(),
+                                    MAPI_ENVELOPE_ONLY | MAPI_PEEK, 0, message.out());
+      return code != SUCCESS_SUCCESS || !message || !(message->flFlags & MAPI_UNREAD);
+    });
+  }
+  if (!ids_.empty()) index_ = 0;
+}
+
+void MapiClient::SetMsgIndex(int value) {
+  if (value < 0 || value >= MsgCount()) Raise(Err::kMapiInvalidMessage);
+  if (value != index_) ForgetCurrent();
+  index_ = value;
+  draft_.reset();
+}
+
+void MapiClient::ForgetCurrent() {
+  if (current_ && current_->copies) {
+    for (const std::string& copy : *current_->copies) ::DeleteFileW(Wide(copy).c_str());
+  }
+  current_.reset();
+}
+
+MapiClient::Read& MapiClient::Current() {
+  NeedSession();
+  if (index_ < 0 || index_ >= MsgCount()) Raise(Err::kMapiInvalidMessage);
+  if (current_) return *current_;
+  const MapiFunctions& f = Functions();
+  Buffer<MapiMessage> message(f.freeBuffer);
+  // Read without marking it read, and without the attachment files yet.
+  const ULONG code =
+      f.readMail(session_, surroundings_.window(), ids_[static_cast<size_t>(index_)].data(),
+                 MAPI_PEEK | MAPI_SUPPRESS_ATTACH, 0, message.out());
+  if (code != SUCCESS_SUCCESS) throw MapiFailure(code);
+  if (!message) Raise(Err::kMapiInvalidMessage);
+  Read read;
+  read.date = Text(message->lpszDateReceived);
+  read.subject = Text(message->lpszSubject);
+  read.body = Text(message->lpszNoteText);
+  read.files = static_cast<int>(message->nFileCount);
+  if (const MapiRecipDesc* from = message->lpOriginator) {
+    read.from = Text(from->lpszName);
+    if (read.from.empty()) read.from = Text(from->lpszAddress);
+  }
+  current_ = std::move(read);
+  return *current_;
+}
+
+std::string MapiClient::MsgDateReceived() {
+  return Current().date;
+}
+
+std::string MapiClient::MsgOrigDisplayName() {
+  return Current().from;
+}
+
+std::string MapiClient::MsgSubject() {
+  return draft_ ? draft_->subject : Current().subject;
+}
+
+std::string MapiClient::MsgNoteText() {
+  return draft_ ? draft_->body : Current().body;
+}
+
+int MapiClient::AttachmentCount() {
+  return draft_ ? static_cast<int>(draft_->attachments.size()) : Current().files;
+}
+
+std::string MapiClient::AttachmentPathName() {
+  if (draft_) return DraftAttachment().path;
+  Read& read = Current();
+  if (!read.copies) {
+    // Now the mail program writes the files; they go when the scan leaves
+    // the message.
+    const MapiFunctions& f = Functions();
+    Buffer<MapiMessage> message(f.freeBuffer);
+    const ULONG code =
+        f.readMail(session_, surroundings_.window(), ids_[static_cast<size_t>(index_)].data(),
+                   MAPI_PEEK, 0, message.out());
+    if (code != SUCCESS_SUCCESS) throw MapiFailure(code);
+    std::vector<std::string> copies;
+    for (ULONG i = 0; message && i < message->nFileCount; ++i) {
+      copies.push_back(Text(message->lpFiles[i].lpszPathName));
+    }
+    read.copies = std::move(copies);
+  }
+  if (attachmentIndex_ < 0 || attachmentIndex_ >= static_cast<int>(read.copies->size())) {
+    Raise(Err::kMapiAttachmentNotFound);
+  }
+  return (*read.copies)[static_cast<size_t>(attachmentIndex_)];
 }
 
 }  // namespace postique::win32

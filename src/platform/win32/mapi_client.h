@@ -1,44 +1,99 @@
-// The mail session on Windows. The Simple MAPI client is not built yet:
-// signing on fails with the login failure, and everything that needs a
-// session fails with the invalid session, never a silent success.
+// The mail session on Windows: the user's own mail program through Simple
+// MAPI, behind the two mail controls of the main window.
 #pragma once
 
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/win32/mapi_library.h"
 #include "transport/mail_session.h"
 
 namespace postique::win32 {
 
 class MapiClient : public MAPISession, public MAPIMessages {
  public:
-  void SetDownLoadMail(bool) override {}
+  struct Surroundings {
+    // The window that owns whatever the mail program shows.
+    std::function<ULONG_PTR()> window;
+    // Why signing on cannot work, as far as can be seen from outside; empty
+    // when nothing is seen.
+    std::function<std::string()> obstacle;
+  };
+  MapiClient(const MapiLibrary& library, Surroundings surroundings);
+  // Removes the attachment files the mail program wrote, and signs off.
+  ~MapiClient() override;
+  MapiClient(const MapiClient&) = delete;
+  MapiClient& operator=(const MapiClient&) = delete;
+
+  void SetDownLoadMail(bool value) override { downLoadMail_ = value; }
   void SignOn() override;
-  std::intptr_t SessionID() override { NoSession(); }
-  void SignOff() override { NoSession(); }
-  void SetSessionID(std::intptr_t) override { NoSession(); }
+  std::intptr_t SessionID() override;
+  void SignOff() override;
+  void SetSessionID(std::intptr_t session) override;
 
-  void Compose() override { NoSession(); }
-  void SetRecipDisplayName(const std::string&) override { NoSession(); }
-  void SetMsgSubject(const std::string&) override { NoSession(); }
-  void SetMsgNoteText(const std::string&) override { NoSession(); }
-  void SetAttachmentIndex(int) override { NoSession(); }
-  void SetAttachmentPathName(const std::string&) override { NoSession(); }
-  void SetAttachmentName(const std::string&) override { NoSession(); }
-  void ResolveName() override { NoSession(); }
-  void Send(bool) override { NoSession(); }
+  void Compose() override;
+  void SetRecipDisplayName(const std::string& value) override;
+  void SetMsgSubject(const std::string& value) override;
+  void SetMsgNoteText(const std::string& value) override;
+  void SetAttachmentIndex(int value) override { attachmentIndex_ = value; }
+  void SetAttachmentPathName(const std::string& value) override;
+  void SetAttachmentName(const std::string& value) override;
+  void ResolveName() override;
+  void Send(bool dialog) override;
 
-  void SetFetchUnreadOnly(bool) override {}
-  void Fetch() override { NoSession(); }
-  int MsgCount() override { NoSession(); }
-  int MsgIndex() override { NoSession(); }
-  void SetMsgIndex(int) override { NoSession(); }
-  std::string MsgDateReceived() override { NoSession(); }
-  std::string MsgOrigDisplayName() override { NoSession(); }
-  std::string MsgSubject() override { NoSession(); }
-  std::string MsgNoteText() override { NoSession(); }
-  int AttachmentCount() override { NoSession(); }
-  std::string AttachmentPathName() override { NoSession(); }
+  void SetFetchUnreadOnly(bool value) override { unreadOnly_ = value; }
+  void Fetch() override;
+  int MsgCount() override { return static_cast<int>(ids_.size()); }
+  int MsgIndex() override { return index_; }
+  void SetMsgIndex(int value) override;
+  std::string MsgDateReceived() override;
+  std::string MsgOrigDisplayName() override;
+  std::string MsgSubject() override;
+  std::string MsgNoteText() override;
+  int AttachmentCount() override;
+  std::string AttachmentPathName() override;
 
  private:
-  [[noreturn]] static void NoSession();
+  struct Recipient {
+    std::string name, address;  // address empty: for the mail program to resolve
+  };
+  struct Draft {
+    struct Attachment {
+      std::string path, name;
+    };
+    std::string destination, subject, body;
+    std::vector<Recipient> resolved;  // by ResolveName, one per address of the destination
+    std::vector<Attachment> attachments;
+  };
+  // One inbox message as read, attachments left with the mail program.
+  struct Read {
+    std::string date, from, subject, body;
+    int files = 0;
+    std::optional<std::vector<std::string>> copies;  // once the files were asked for
+  };
+
+  const MapiFunctions& Functions() const;
+  void NeedSession() const;
+  Draft& Composing();
+  Draft::Attachment& DraftAttachment();
+  Read& Current();
+  std::vector<Recipient> Recipients() const;
+  void SendWide(const std::vector<Recipient>& to, FLAGS flags);
+  void SendAnsi(const std::vector<Recipient>& to, FLAGS flags);
+  // Removes the attachment files the mail program wrote for the current
+  // message: nobody asks for them once the scan has left it.
+  void ForgetCurrent();
+
+  const MapiLibrary& library_;
+  Surroundings surroundings_;
+  LHANDLE session_ = 0;
+  bool signedOn_ = false, bound_ = false, downLoadMail_ = false, unreadOnly_ = true;
+  std::optional<Draft> draft_;
+  std::vector<std::string> ids_;
+  int index_ = -1, attachmentIndex_ = 0;
+  std::optional<Read> current_;
 };
 
 }  // namespace postique::win32

@@ -91,6 +91,13 @@ struct Win32Screen::Window {
   // What the user did, run by the message loops outside any window procedure.
   std::deque<Event> events;
 
+  void Queue(Event event) {
+    events.push_back(event);
+    // A message sent from elsewhere is handled inside GetMessage, which then
+    // goes on waiting: this wakes the loop for the event.
+    ::PostMessageW(hwnd, WM_NULL, 0, 0);
+  }
+
   size_t IndexOf(HWND control) const {
     return static_cast<size_t>(std::find(controls.begin(), controls.end(), control) -
                                controls.begin());
@@ -581,7 +588,7 @@ LRESULT Win32Screen::OnMessage(Window& w, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND: {
       const size_t i = w.IndexOf(reinterpret_cast<HWND>(lParam));
       if (i < w.controls.size() && HIWORD(wParam) == BN_CLICKED) {
-        w.events.push_back({Window::Event::kClick, i});
+        w.Queue({Window::Event::kClick, i});
       }
       return 0;
     }
@@ -590,7 +597,7 @@ LRESULT Win32Screen::OnMessage(Window& w, UINT message, WPARAM wParam, LPARAM lP
         const HWND focus = ::GetFocus();
         if (focus && ::IsChild(hwnd, focus)) w.lastFocus = focus;
       } else if (hwnd == main_) {
-        w.events.push_back({Window::Event::kActivate});
+        w.Queue({Window::Event::kActivate});
       }
       break;
     case WM_SETFOCUS:
@@ -603,7 +610,7 @@ LRESULT Win32Screen::OnMessage(Window& w, UINT message, WPARAM wParam, LPARAM lP
       return 0;
     case WM_CLOSE:
       if (hwnd != main_) {
-        w.events.push_back({Window::Event::kClose});
+        w.Queue({Window::Event::kClose});
         return 0;
       }
       break;

@@ -1,0 +1,294 @@
+// The real POSTIQUE.EXE over a real mail session: Wine's mapi32.dll hands
+// every call to the tests' own Simple MAPI mail program (mapi_provider.cc),
+// registered as the system's default mail client.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fakes/temp_dir.h"
+#include "platform/win32/code_page.h"
+#include "win32/postique_driver.h"
+#include "win32/window_probe.h"
+
+namespace postique::win32 {
+namespace {
+
+using testing::Exists;
+using testing::Join;
+using testing::List;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+constexpr wchar_t kClients[] = L"Software\\Clients\\Mail";
+constexpr wchar_t kName[] = L"PostiqueTest";
+
+// The folder of the 32-bit build, when the test run has one.
+std::wstring Win32Build() {
+  const char* folder = std::getenv("POSTIQUE_WIN32_BUILD");
+  if (!folder || !*folder) return {};
+  std::wstring path = L"Z:" + Wide(folder);
+  for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
+  return path;
+}
+
+// The default mail program, per machine, in the registry view of one
+// bitness; what was there before comes back at the end.
+class DefaultMailProgram {
+ public:
+  DefaultMailProgram() {
+    for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+      HKEY key;
+      if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kClients, 0, KEY_READ | view, &key) !=
+          ERROR_SUCCESS) {
+        continue;
+      }
+      wchar_t name[256] = {};
+      DWORD size = sizeof name;
+      if (::RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(name),
+                             &size) == ERROR_SUCCESS) {
+        saved_.push_back({view, name});
+      }
+      ::RegCloseKey(key);
+    }
+  }
+  ~DefaultMailProgram() {
+    for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) Set(view, {}, {});
+    for (const auto& [view, name] : saved_) SetName(view, name);
+  }
+  // The mail program the view names, and its library; an empty name: none.
+  void Set(REGSAM view, const std::wstring& name, const std::wstring& library) {
+    ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kClients) + L"\\" + kName).c_str(), view,
+                      0);
+    SetName(view, name);
+    if (name.empty()) return;
+    HKEY key;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kClients) + L"\\" + name).c_str(),
+                                0, nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ::RegSetValueExW(key, L"DLLPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(library.c_str()),
+                     static_cast<DWORD>((library.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(key);
+  }
+  // The tests' mail program, each bitness its own build.
+  void SetOurs() {
+    Set(KEY_WOW64_64KEY, kName, BuildFolder() + L"\\postique_test_mapi.dll");
+    if (!Win32Build().empty()) {
+      Set(KEY_WOW64_32KEY, kName, Win32Build() + L"\\postique_test_mapi.dll");
+    }
+  }
+
+ private:
+  static void SetName(REGSAM view, const std::wstring& name) {
+    HKEY key;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kClients, 0, nullptr, 0, KEY_WRITE | view, nullptr,
+                          &key, nullptr) != ERROR_SUCCESS) {
+      return;
+    }
+    if (name.empty()) {
+      ::RegDeleteValueW(key, nullptr);
+    } else {
+      ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                       static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
+    }
+    ::RegCloseKey(key);
+  }
+  std::vector<std::pair<REGSAM, std::wstring>> saved_;
+};
+
+// A mail folder for the tests' mail program: its inbox and what it was sent.
+struct Mailbox {
+  Mailbox() { ::SetEnvironmentVariableW(L"POSTIQUE_TEST_MAIL", Wide(folder.path()).c_str()); }
+  ~Mailbox() { ::SetEnvironmentVariableW(L"POSTIQUE_TEST_MAIL", nullptr); }
+  std::string Sent() const {
+    return Exists(folder / "sent.txt") ? ReadFile(folder / "sent.txt") : "";
+  }
+  TempDir folder;
+  DefaultMailProgram registry;
+};
+
+// A six-line job in the ANSI code page with two attachments that exist.
+std::string SixLineJob(const TempDir& work, const std::string& dialogo) {
+  WriteFile(work / "factura 42.pdf", "%PDF-1.4");
+  WriteFile(work / "albarán.txt", "albarán");
+  const std::string job = work / "trabajo.txt";
+  WriteFile(job, "ana@example.es;pepe@example.es\r\nFactura 42 a\xf1o\r\nAdjunta la factura\r\n" +
+                     Utf8ToAnsi(work / "factura 42.pdf") + ";" + Utf8ToAnsi(work / "albarán.txt") +
+                     "\r\n" + dialogo + "\r\nO\r\n");
+  return job;
+}
+
+std::string ExpectedSent(const TempDir& work, int flags) {
+  return "Flags: " + std::to_string(flags) +
+         "\r\nTo: ana@example.es|SMTP:ana@example.es\r\nTo: pepe@example.es|SMTP:pepe@example.es"
+         "\r\nSubject: Factura 42 a\xf1o\r\nBody: Adjunta la factura\r\nFile: " +
+         Utf8ToAnsi(work / "factura 42.pdf") +
+         "|factura 42.pdf|-1\r\nFile: " + Utf8ToAnsi(work / "albarán.txt") +
+         "|albar\xe1n.txt|-1\r\n.\r\n";
+}
+
+TEST(PostiqueMapi, AJobIsSentThroughTheDefaultMailProgramAsItAsks) {
+  Mailbox mail;
+  mail.registry.SetOurs();
+  const struct {
+    const char* dialogo;
+    int flags;
+  } cases[] = {{"0", 0}, {"1", 8}};  // 8: the mail program's own window first
+  for (const auto& c : cases) {
+    TempDir folder, work;
+    const std::string job = SixLineJob(work, c.dialogo);
+    Postique postique(folder, job);
+    EXPECT_EQ(postique.Exit(), 0u) << c.dialogo;
+    EXPECT_FALSE(Exists(job));
+    EXPECT_EQ(mail.Sent(), ExpectedSent(work, c.flags)) << "every recipient, names only";
+    ::DeleteFileW(Wide(mail.folder / "sent.txt").c_str());
+  }
+}
+
+// The attachment files the tests' mail program wrote and nobody removed;
+// with clear, its folders are removed first.
+int ProviderCopies(bool clear = false) {
+  wchar_t temp[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, temp);
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(temp)) {
+    if (entry.path().filename().wstring().rfind(L"postique-provider-", 0) != 0) continue;
+    if (clear) {
+      std::filesystem::remove_all(entry.path());
+      continue;
+    }
+    for (const auto& file : std::filesystem::directory_iterator(entry.path())) {
+      files += file.is_regular_file();
+    }
+  }
+  return files;
+}
+
+TEST(PostiqueMapi, OrdersOfTheInboxLandInMapiInAndTheBrowserPagesThrough) {
+  ProviderCopies(true);
+  Mailbox mail;
+  mail.registry.SetOurs();
+  TempDir folder, files;
+  const std::string order7(std::string("pedido 7\r\n\0\xff fin", 16));
+  WriteFile(files / "pedido7.txt", order7);
+  WriteFile(files / "foto.jpg", "jpg");
+  WriteFile(files / "pedido8.csv", "a;b\r\n1;2\r\n");
+  WriteFile(files / "otro.pdf", "%PDF");
+  WriteFile(mail.folder / "inbox.txt",
+            "Subject: PEDIDO TRAMBELO 7\r\nFrom: Cliente Uno\r\nDate: 2026/12/01 09:00\r\n"
+            "Body: El pedido\r\nAttach: " +
+                files / "pedido7.txt" +
+                "\r\n\r\n"
+                "Subject: Hola\r\nFrom: Amigo\r\nDate: 2026/12/02 10:00\r\nBody: Mira\r\nAttach: " +
+                files / "foto.jpg" +
+                "\r\n\r\n"
+                "Subject: Re: pedido trambelo 8\r\nFrom: Cliente Dos\r\nDate: 2026/12/03 11:00\r\n"
+                "Body: Otro\r\nUnread: 0\r\nAttach: " +
+                files / "pedido8.csv" + "\r\nAttach: " + files / "otro.pdf" + "\r\n");
+  Postique postique(folder, "");
+  for (const char* name : {"pedido7.txt", "pedido8.csv"}) {
+    const HWND box = postique.WaitForBox();
+    ASSERT_NE(box, nullptr) << name;
+    EXPECT_EQ(BoxText(box), "Se ha copiado un archivo de datos en \r\n\r\n" +
+                                Join(folder / "MapiIn", name) +
+                                "\r\n\r\nProcese el archivo antes de continuar");
+    Press(box, IDOK);
+  }
+  HWND box = postique.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(BoxText(box), "3 correos analizados");
+  Press(box, IDOK);
+  EXPECT_EQ(List(folder / "MapiIn"), (std::vector<std::string>{"pedido7.txt", "pedido8.csv"}));
+  EXPECT_EQ(ReadFile(Join(folder / "MapiIn", "pedido7.txt")), order7) << "byte for byte";
+  EXPECT_EQ(ReadFile(Join(folder / "MapiIn", "pedido8.csv")), "a;b\r\n1;2\r\n");
+
+  const HWND main = postique.WaitForWindow(kMainTitle, false);
+  ASSERT_NE(main, nullptr);
+  Click(main, L"Vistazo a Bandeja Entrada");
+  for (int i = 1; i <= 3; ++i) {
+    box = postique.WaitForBox();
+    ASSERT_NE(box, nullptr) << i;
+    EXPECT_EQ(BoxText(box), "Message " + std::to_string(i) + " of 3");
+    Press(box, IDOK);
+  }
+  const HWND subject =
+      FindWindowWhere(main, [](HWND c) { return TextOf(c) == L"Re: pedido trambelo 8"; });
+  EXPECT_NE(subject, nullptr) << "the last message stays in the fields";
+  ::PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(postique.Exit(), 0u);
+  EXPECT_EQ(ProviderCopies(), 0) << "a temporary attachment file was left behind";
+}
+
+TEST(PostiqueMapi, AFailedSendEndsInTheErrorExitsBox) {
+  Mailbox mail;
+  mail.registry.SetOurs();
+  WriteFile(mail.folder / "fail-send.txt", "2");
+  const struct {
+    const char* dialogo;
+    int step;
+  } cases[] = {{"0", 840}, {"", 770}};
+  for (const auto& c : cases) {
+    TempDir folder, work;
+    Postique postique(folder, SixLineJob(work, c.dialogo));
+    const HWND box = postique.WaitForBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(BoxText(box), "Error en POSTIQUE. Linea: " + std::to_string(c.step) +
+                                ". Aviso desde POSTIQUE.EXE: Error no especificado del cliente de "
+                                "correo (32002)");
+    Press(box, IDOK);
+    EXPECT_EQ(postique.Exit(), 1u);
+  }
+}
+
+TEST(PostiqueMapi, WithoutAMailProgramTheUserIsToldWhy) {
+  Mailbox mail;
+  mail.registry.Set(KEY_WOW64_64KEY, {}, {});
+  mail.registry.Set(KEY_WOW64_32KEY, {}, {});
+  TempDir folder, work;
+  Postique postique(folder, SixLineJob(work, "0"));
+  const HWND box = postique.WaitForBox();
+  ASSERT_NE(box, nullptr) << "a box, never a hang";
+  const std::string text = BoxText(box);
+  EXPECT_EQ(text.rfind("Error en POSTIQUE. Linea: 490. Aviso desde POSTIQUE.EXE: ", 0), 0u) << text;
+  EXPECT_NE(text.find("no hay ningún programa de correo predeterminado"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("(32003)"), std::string::npos) << text;
+  Press(box, IDOK);
+  EXPECT_EQ(postique.Exit(), 1u);
+}
+
+TEST(PostiqueMapi, AMailProgramOfTheOtherBitnessNamesTheBuildToUse) {
+  if (Win32Build().empty()) GTEST_SKIP() << "no 32-bit build (POSTIQUE_WIN32_BUILD)";
+  Mailbox mail;
+  // As with 32-bit Office: the one registration names a 32-bit library.
+  mail.registry.Set(KEY_WOW64_64KEY, kName, Win32Build() + L"\\postique_test_mapi.dll");
+  TempDir folder, work;
+  Postique postique(folder, SixLineJob(work, "0"));
+  const HWND box = postique.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  const std::string text = BoxText(box);
+  EXPECT_NE(text.find("es de 32 bits y esta versión de Postique es de 64 bits: use la versión de "
+                      "32 bits de Postique"),
+            std::string::npos)
+      << text;
+  Press(box, IDOK);
+  EXPECT_EQ(postique.Exit(), 1u);
+}
+
+TEST(PostiqueMapi, The32BitProgramSendsThroughThe32BitMailProgram) {
+  if (Win32Build().empty()) GTEST_SKIP() << "no 32-bit build (POSTIQUE_WIN32_BUILD)";
+  Mailbox mail;
+  mail.registry.SetOurs();
+  TempDir folder, work;
+  // One process: 32-bit code runs here only through an emulator, slowly.
+  Postique postique(folder, SixLineJob(work, "0"), Win32Build() + L"\\POSTIQUE.EXE");
+  EXPECT_EQ(postique.Exit(600000), 0u);
+  EXPECT_EQ(mail.Sent(), ExpectedSent(work, 0));
+}
+
+}  // namespace
+}  // namespace postique::win32
