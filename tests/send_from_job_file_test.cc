@@ -5,6 +5,8 @@
 namespace postique::testing {
 namespace {
 
+using namespace std::string_literals;
+
 constexpr int kEnded = 0, kSendError = 1;
 
 std::string JobText(std::vector<std::string> lines) {
@@ -144,6 +146,37 @@ TEST(SendFromJobFile, ReadsTheJobInWindows1252) {
   EXPECT_EQ(h.mail.outbox[0].subject, "Año €\u0081");
   EXPECT_EQ(h.mail.outbox[0].body, "Cuerpo");
   EXPECT_TRUE(h.mail.outbox[0].attachments.empty());
+}
+
+TEST(SendFromJobFile, AJobWithTheUtf8MarkIsReadAsUtf8) {
+  Harness h;
+  h.Job("\xef\xbb\xbfniño@example.es\r\nAño €\r\nCuerpo\r\n\r\n1\r\nO\r\n");
+  EXPECT_EQ(h.Start(), kEnded);
+  ASSERT_EQ(h.mail.outbox.size(), 1u);
+  EXPECT_EQ(h.mail.outbox[0].recipient, "niño@example.es") << "without the mark";
+  EXPECT_EQ(h.mail.outbox[0].subject, "Año €");
+}
+
+TEST(SendFromJobFile, AFieldWithANulIsNeverSentCut) {
+  const struct {
+    std::string text;
+    int step, line;
+  } cases[] = {{"ana@x.es\0otro\r\nS\r\nB\r\n\r\n"s, 140, 1},
+               {"ana@x.es\r\nS\r\nB\0C\r\n\r\n"s, 180, 3}};
+  for (const auto& c : cases) {
+    Harness h;
+    const std::string path = h.Job(c.text);
+    EXPECT_EQ(h.Start(), kSendError);
+    ASSERT_EQ(h.screen.boxes.size(), 1u);
+    EXPECT_EQ(h.screen.boxes[0].text,
+              "Error en POSTIQUE. Linea: " + std::to_string(c.step) +
+                  ". Aviso desde POSTIQUE.EXE: Llamada a procedimiento o argumento no válidos: la "
+                  "línea " +
+                  std::to_string(c.line) + " del trabajo contiene un carácter nulo: " + path +
+                  " (5)");
+    EXPECT_TRUE(Exists(path)) << "failed before the job was deleted";
+    EXPECT_TRUE(h.mail.outbox.empty());
+  }
 }
 
 }  // namespace

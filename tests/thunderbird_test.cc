@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/command_line.h"
 #include "fakes/harness.h"
 
 namespace postique::testing {
@@ -39,7 +40,8 @@ TEST(Thunderbird, InsertsValuesUnchanged) {
       {"", "S", "B", "", "attachment='',to='',subject='S',body='B'"},
       {"D", "X'Y", "B", "", "attachment='',to='D',subject='X'Y',body='B'"},
       {"D", "S", "uno, dos", "", "attachment='',to='D',subject='S',body='uno, dos'"},
-      {"D", "di \"hola\"", "B", "", "attachment='',to='D',subject='di \"hola\"',body='B'"},
+      // A double quote is written so that it cannot end the argument.
+      {"D", "di \"hola\"", "B", "", "attachment='',to='D',subject='di \\\"hola\\\"',body='B'"},
       // A later placeholder inside an earlier value is filled; an earlier one stays.
       {"D", "ver %body%", "con %to%", "",
        "attachment='',to='D',subject='ver con %to%',body='con %to%'"},
@@ -66,12 +68,55 @@ TEST(Thunderbird, WritesTheLogInWindows1252AndReplacesTheLastOne) {
             "thunderbird -compose \"attachment='',to='D',subject='A\xf1o \x80',body='B'\"\r\n");
 }
 
-TEST(Thunderbird, AFailedLaunchIsStillLoggedAndReportedByNobody) {
+TEST(Thunderbird, AFailedLaunchIsReportedLoggedAndEndsAsAFailedSend) {
   Harness h;
-  h.launcher.result = 2;
-  const Sent sent = SendThroughThunderbird(h, "D", "S", "B", "");
-  EXPECT_EQ(sent.log, "thunderbird " + sent.argument + "\r\n");
-  EXPECT_TRUE(h.screen.boxes.empty());
+  h.launcher.result = 2;  // the shell found no thunderbird
+  h.Job("D\r\nS\r\nB\r\n\r\n\r\nT\r\n");
+  EXPECT_EQ(h.Start(), 1) << "a caller can tell that the job did not leave";
+  ASSERT_EQ(h.screen.boxes.size(), 1u);
+  EXPECT_EQ(h.screen.boxes[0].text,
+            "Error al enviar con thunderbird\r\n2.No se ha encontrado el programa");
+  EXPECT_EQ(h.screen.boxes[0].style, 0);
+  EXPECT_EQ(ReadFile(h.program / "thunderbird.log"),
+            "thunderbird " + h.launcher.starts[0].parameters + "\r\n")
+      << "the log steps go on";
+  EXPECT_FALSE(Exists(h.work / "job.txt"));
+}
+
+TEST(Thunderbird, FieldsThatThunderbirdWouldCutOrSplitArriveWhole) {
+  const struct {
+    std::string destino, asunto, cuerpo, fichero, argument;
+  } cases[] = {
+      // A double quote never ends the argument: Thunderbird gets two, always.
+      {"D", "S", "hola\" -P \"otro", "",
+       "attachment='',to='D',subject='S',body='hola\\\" -P \\\"otro'"},
+      {"D", "S", "a\\\"b\\", "", "attachment='',to='D',subject='S',body='a\\\\\\\"b\\'"},
+      {"D", "\"", "\\\\\"", "", "attachment='',to='D',subject='\\\"',body='\\\\\\\\\\\"'"},
+      // An entry holding a comma goes as a file: URL; the others as they are.
+      {"D", "S", "B", "/f/a,b.pdf;/f/c.pdf",
+       "attachment='file:///f/a%2Cb.pdf,/f/c.pdf',to='D',subject='S',body='B'"},
+      {"D", "S", "B", "C:\\Mis Facturas\\a\xf1o,1.pdf",  // the job's bytes
+       "attachment='file:///C:/Mis%20Facturas/a%C3%B1o%2C1.pdf',to='D',subject='S',body='B'"},
+      // An apostrophe followed by a comma: unquoted and percent-encoded.
+      {"D", "Factura 'A', B", "B", "",
+       "attachment='',to='D',subject=Factura%20%27A%27%2C%20B,body='B'"},
+      // A placeholder inside such a value is its text, not filled.
+      {"D", "x', %body%", "B", "", "attachment='',to='D',subject=x%27%2C%20%25body%25,body='B'"},
+  };
+  for (const auto& c : cases) {
+    Harness h;
+    const Sent sent = SendThroughThunderbird(h, c.destino, c.asunto, c.cuerpo, c.fichero);
+    EXPECT_EQ(sent.argument, "-compose \"" + c.argument + "\"") << c.cuerpo << c.fichero;
+    EXPECT_EQ(sent.log, "thunderbird " + sent.argument + "\r\n") << "exactly what was passed";
+    // What Thunderbird gets: -compose and the fields, each value unchanged.
+    const std::vector<std::string> args = SplitWindowsCommandLine(sent.argument);
+    ASSERT_EQ(args.size(), 2u) << sent.argument;
+    EXPECT_EQ(args[0], "-compose");
+    if (c.fichero.empty() && c.asunto.find("',") == std::string::npos) {
+      EXPECT_EQ(args[1], "attachment='',to='" + c.destino + "',subject='" + c.asunto + "',body='" +
+                             c.cuerpo + "'");
+    }
+  }
 }
 
 TEST(Thunderbird, ALogThatCannotBeWrittenShowsABoxPerFailingStep) {

@@ -4,6 +4,8 @@ namespace postique {
 
 std::string_view Describe(Err err) {
   switch (err) {
+    case Err::kInvalidArgument:
+      return "Llamada a procedimiento o argumento no válidos";
     case Err::kTypeMismatch:
       return "No coinciden los tipos";
     case Err::kBadFileNameOrNumber:
@@ -74,6 +76,35 @@ std::string_view Describe(Err err) {
       return "Operación no admitida";
   }
   return "Error desconocido";
+}
+
+std::string_view DescribeShellError(int result) {
+  switch (result) {
+    case 0:
+    case 8:
+      return "No hay memoria o recursos suficientes para iniciar el programa";
+    case 2:
+      return "No se ha encontrado el programa";
+    case 3:
+      return "No se ha encontrado la ruta de acceso del programa";
+    case 5:
+      return "Acceso denegado al programa";
+    case 11:
+      return "El programa no es válido";
+    case 26:
+      return "El programa está en uso por otro proceso";
+    case 27:
+    case 31:
+      return "No hay ningún programa asociado";
+    case 28:
+    case 29:
+    case 30:
+      return "El programa no ha respondido";
+    case 32:
+      return "Falta una biblioteca que el programa necesita";
+    default:
+      return "No se ha podido iniciar el programa";
+  }
 }
 
 Failure MakeFailure(Err err, std::string_view detail) {

@@ -24,6 +24,7 @@ class Failure : public std::exception {
 // Numbers of the failures the program raises itself. The 32000 range is the
 // mail client's: 32000 plus the Simple MAPI return code.
 enum class Err : long {
+  kInvalidArgument = 5,
   kTypeMismatch = 13,
   kBadFileNameOrNumber = 52,
   kFileNotFound = 53,
@@ -62,6 +63,10 @@ enum class Err : long {
 
 // The Spanish description of a catalogued failure.
 std::string_view Describe(Err err);
+
+// The Spanish description of the shell's result for a program it could not
+// start (32 or less).
+std::string_view DescribeShellError(int result);
 
 // A catalogued failure; the detail, when given, follows the description.
 Failure MakeFailure(Err err, std::string_view detail = {});

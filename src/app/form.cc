@@ -19,21 +19,28 @@ Control MakeControl(ControlKind kind, std::string name, int index, std::string t
   return c;
 }
 
-std::string ShownText(const Control& control) {
-  const std::string& text = control.text;
-  std::string shown;
-  shown.reserve(text.size());
+void AppendShown(std::string& out, std::string_view text, bool multiLine,
+                 std::string_view lineEnd) {
+  out.reserve(out.size() + text.size());
   for (size_t at = 0; at < text.size();) {
+    const size_t start = at;
     const char32_t c = NextUtf8(text, at);
-    if (control.multiLine && (c == '\r' || c == '\n')) {
+    if (multiLine && (c == '\r' || c == '\n')) {
       if (c == '\r' && at < text.size() && text[at] == '\n') ++at;
-      shown += "\r\n";
-    } else if (control.multiLine && c == '\t') {
-      shown += '\t';
+      out += lineEnd;
+    } else if (IsControlOrInvisible(c) && !(multiLine && c == '\t')) {
+      out += '?';
+    } else if (c == 0xFFFD) {
+      AppendUtf8(out, c);  // malformed input shows as the replacement character
     } else {
-      AppendUtf8(shown, IsControlOrInvisible(c) ? U'?' : c);
+      out.append(text.substr(start, at - start));
     }
   }
+}
+
+std::string ShownText(const Control& control) {
+  std::string shown;
+  AppendShown(shown, control.text, control.multiLine, "\r\n");
   return shown;
 }
 
@@ -53,9 +60,9 @@ bool Form::Shows(const Control& control) const {
   return control.parent.empty() || Shows(at(control.parent));
 }
 
-void Form::SetText(const std::string& control, int index, const std::string& text) {
+void Form::SetText(const std::string& control, int index, std::string text) {
   Control& c = at(control, index);
-  c.text = text;
+  c.text = std::move(text);
   if (screen) screen->Changed(*this, c, Change::kText);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace postique {
@@ -47,6 +48,9 @@ struct Control {
 // outside can neither forge a line nor hide its own; a multi-line control
 // keeps its line breaks, each as CR LF.
 std::string ShownText(const Control& control);
+// The same for any text, appended to out; lineEnd ends each line of a
+// multi-line text.
+void AppendShown(std::string& out, std::string_view text, bool multiLine, std::string_view lineEnd);
 
 struct Bounds {
   int left, top, width, height;
@@ -70,8 +74,11 @@ struct Form {
   // True when the control and every container around it are visible.
   bool Shows(const Control& control) const;
 
-  void SetText(const std::string& control, int index, const std::string& text);
-  void SetText(const std::string& control, const std::string& text) { SetText(control, -1, text); }
+  // Takes the text over: captions may be as large as a job's body.
+  void SetText(const std::string& control, int index, std::string text);
+  void SetText(const std::string& control, std::string text) {
+    SetText(control, -1, std::move(text));
+  }
   void SetVisible(const std::string& control, bool visible);
   void SetValue(const std::string& control, int index, int value);
   void Repaint(const std::string& control);

@@ -114,7 +114,7 @@ void frmRemitora::cmdVistazo_Click() {
 }
 
 void frmRemitora::SetStatus(const std::string& text) {
-  form_.SetText("LabelPie", "ESTADO: " + text);
+  form_.SetText("LabelPie", "ESTADO: " + text);  // the status may carry a job's body
   form_.Repaint("LabelPie");
   form_.Repaint();
 }

@@ -73,6 +73,7 @@ class frmRemitora {
   Form form_;
   SendJob job_;
   bool activatedOnce_ = false;
+  bool sendFailed_ = false;               // the transport could not hand the job over
   std::shared_ptr<frmFEnvio> frmFEnvio_;  // the program-wide dialog reference
 };
 

@@ -160,14 +160,17 @@ bool IsControlOrInvisible(char32_t c) {
          (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
 }
 
-std::vector<std::string> TextFileLines(std::string_view bytes,
-                                       std::string (*decode)(std::string_view)) {
+std::vector<std::string> TextFileLines(std::string bytes, std::string (*decode)(std::string_view)) {
   constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-  if (!bytes.starts_with(kUtf8Mark)) return SplitLines(decode(bytes));
-  bytes.remove_prefix(kUtf8Mark.size());
   std::string text;
-  text.reserve(bytes.size());
-  for (size_t at = 0; at < bytes.size();) AppendUtf8(text, NextUtf8(bytes, at));
+  if (bytes.starts_with(kUtf8Mark)) {
+    const std::string_view utf8 = std::string_view(bytes).substr(kUtf8Mark.size());
+    text.reserve(utf8.size());
+    for (size_t at = 0; at < utf8.size();) AppendUtf8(text, NextUtf8(utf8, at));
+  } else {
+    text = decode(bytes);
+  }
+  std::string().swap(bytes);
   return SplitLines(text);
 }
 

@@ -42,8 +42,8 @@ std::vector<std::string> SplitLines(std::string_view text);
 // The lines of a text file's bytes: UTF-8 when they start with its byte-order
 // mark, which is dropped (malformed sequences become U+FFFD); otherwise in the
 // system's single-byte code page, which decode converts to UTF-8.
-std::vector<std::string> TextFileLines(std::string_view bytes,
-                                       std::string (*decode)(std::string_view));
+// The bytes are let go as soon as they are decoded: a job may be large.
+std::vector<std::string> TextFileLines(std::string bytes, std::string (*decode)(std::string_view));
 
 // Control characters (C0, DEL, C1), bidi overrides, embeddings, isolates and
 // marks, and zero-width characters: what can forge or hide text on a screen.

@@ -17,7 +17,12 @@ bool frmRemitora::SendFromJobFile() {
   size_t nextLine = 0;
   const auto readLine = [&](std::string& into) {
     if (nextLine >= lines.size()) Raise(Err::kInputPastEndOfFile, path);
-    into = lines[nextLine++];
+    // Every transport would cut the field at a NUL, and send what is left.
+    if (lines[nextLine].find('\0') != std::string::npos) {
+      Raise(Err::kInvalidArgument, "la línea " + std::to_string(nextLine + 1) +
+                                       " del trabajo contiene un carácter nulo: " + path);
+    }
+    into = std::move(lines[nextLine++]);
   };
   int method = 0;
 
@@ -83,7 +88,8 @@ bool frmRemitora::SendFromJobFile() {
     } else {
       SendWithMapi(s, sendStage, dialogo);
     }
-    s.Do(920, [&] { p_.process.End(kExitNormal); });
+    // A caller must be able to tell that the job did not leave.
+    s.Do(920, [&] { p_.process.End(sendFailed_ ? kExitSendError : kExitNormal); });
   });
   if (finished) return result;
 

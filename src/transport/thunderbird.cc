@@ -1,4 +1,5 @@
 // Hands the job to Thunderbird's compose window and logs the command.
+#include <cctype>
 #include <memory>
 #include <string>
 
@@ -7,8 +8,77 @@
 
 namespace postique {
 
+namespace {
+
+// Every byte but the unreserved characters of URLs (and those of kept) as
+// %XX.
+std::string PercentEncode(std::string_view text, std::string_view kept = {}) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) || c == '-' || c == '.' || c == '_' || c == '~' ||
+        kept.find(c) != std::string_view::npos) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    }
+  }
+  return out;
+}
+
+// Thunderbird splits its attachment list at every comma, ";" being no
+// separator to it: the job's entries are joined with commas, and an entry
+// holding a comma goes as a file: URL, which Thunderbird keeps whole.
+std::string AttachmentList(const std::string& fichero) {
+  std::string list;
+  bool first = true;
+  for (const std::string& entry : Split(fichero, ";")) {
+    if (!first) list += ',';
+    first = false;
+    if (entry.find(',') == std::string::npos) {
+      list += entry;
+      continue;
+    }
+    std::string path = ReplaceAll(entry, "\\", "/");
+    if (!path.starts_with("/")) path.insert(0, "/");  // a drive: file:///C:/...
+    list += "file://" + PercentEncode(path, "/:");
+  }
+  return list;
+}
+
+// Double quotes inside the argument by the Windows command-line rules, so
+// that none can end it: \" for each, the backslashes right before it doubled.
+std::string EscapeQuotes(std::string_view text) {
+  std::string out;
+  size_t backslashes = 0;
+  for (const char c : text) {
+    if (c == '"') {
+      out.append(backslashes, '\\');
+      out += "\\\"";
+    } else {
+      out += c;
+    }
+    backslashes = c == '\\' ? backslashes + 1 : 0;
+  }
+  return out;
+}
+
+// Replaces the placeholder by the value. Thunderbird reads a quoted value up
+// to the first apostrophe followed by a comma: a value holding one goes
+// unquoted and percent-encoded, which Thunderbird decodes whole.
+std::string Fill(const std::string& fields, const std::string& placeholder,
+                 const std::string& value) {
+  if (value.find("',") == std::string::npos) return ReplaceAll(fields, placeholder, value);
+  return ReplaceAll(fields, "'" + placeholder + "'", PercentEncode(value));
+}
+
+}  // namespace
+
 void frmRemitora::SendWithThunderbird() {
-  std::string compose;
+  std::string fields, compose;
   std::unique_ptr<TextWriter> log;
   Steps s([this](int, const Failure& f) {
     p_.screen.MsgBox(
@@ -16,16 +86,20 @@ void frmRemitora::SendWithThunderbird() {
         mb::kOk);
     return After::kNextStep;
   });
-  s.Do(1, [&] {
-    compose = std::string("-compose ") + '"' +
-              "attachment='%files%',to='%to%',subject='%subject%',body='%body%'" + '"';
+  s.Do(1, [&] { fields = "attachment='%files%',to='%to%',subject='%subject%',body='%body%'"; });
+  s.Do(2, [&] { fields = Fill(fields, "%to%", job_.destino); });
+  s.Do(3, [&] { fields = Fill(fields, "%subject%", job_.asunto); });
+  s.Do(4, [&] { fields = Fill(fields, "%body%", job_.cuerpo); });
+  s.Do(5, [&] { fields = Fill(fields, "%files%", AttachmentList(job_.fichero)); });
+  s.Do(6, [&] {
+    compose = std::string("-compose ") + '"' + EscapeQuotes(fields) + '"';
+    // Nothing comes back from Thunderbird, but a start the shell could not
+    // make is a send that did not happen.
+    if (const int started = ShellFile("thunderbird", compose); started <= 32) {
+      sendFailed_ = true;
+      throw Failure(started, std::string(DescribeShellError(started)));
+    }
   });
-  s.Do(2, [&] { compose = ReplaceAll(compose, "%to%", job_.destino); });
-  s.Do(3, [&] { compose = ReplaceAll(compose, "%subject%", job_.asunto); });
-  s.Do(4, [&] { compose = ReplaceAll(compose, "%body%", job_.cuerpo); });
-  // Thunderbird splits the attachment list at commas only.
-  s.Do(5, [&] { compose = ReplaceAll(compose, "%files%", ReplaceAll(job_.fichero, ";", ",")); });
-  s.Do(6, [&] { ShellFile("thunderbird", compose); });  // nothing comes back from Thunderbird
   // 7 and 8: the writer is the log's file handle.
   s.Do(8, [&] {
     log = p_.files.CreateText(p_.files.ProgramFolder() + p_.files.Separator() + "thunderbird.log");

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
+#include <fstream>
 
 #include "fakes/failures.h"
 #include "fakes/fake_screen.h"
@@ -153,6 +157,67 @@ TEST_F(MaildirSend, ResolveNameAcceptsOnlyMailAddresses) {
     client.SetRecipDisplayName(c.destino);
     EXPECT_EQ(FailureNumber([&] { client.ResolveName(); }), c.resolves ? 0 : 32014) << c.destino;
   }
+}
+
+TEST_F(MaildirSend, EveryAddressOfADestinationListIsARecipientOrTheSendFails) {
+  client.SetRecipDisplayName("uno@example.es; Dos <dos@example.es>,tres@example.es");
+  client.ResolveName();
+  client.Send(false);
+  const std::string raw = ReadFile(bin / "message");
+  const size_t to = raw.find("\nTo: ");
+  const std::string header = raw.substr(to, raw.find("\nSubject:") - to);
+  for (const char* address : {"uno@example.es", "<dos@example.es>", "tres@example.es"}) {
+    EXPECT_NE(header.find(address), std::string::npos) << header;
+  }
+  std::filesystem::remove(bin / "message");
+
+  client.Compose();
+  client.SetRecipDisplayName("uno@example.es;nadie");
+  std::string description;
+  EXPECT_EQ(FailureNumber([&] { client.ResolveName(); }, &description), 32014);
+  EXPECT_EQ(description, "Destinatario desconocido: nadie");
+  EXPECT_EQ(FailureNumber([&] { client.Send(false); }), 32014) << "never only the first";
+  EXPECT_FALSE(testing::Exists(bin / "message"));
+}
+
+TEST_F(MaildirSend, AnAttachmentThatIsNoFileFailsAtOnce) {
+  ASSERT_EQ(::mkfifo((files / "fifo").c_str(), 0600), 0);
+  for (const std::string& path : {files / "fifo", std::string("/dev/zero"), files.path()}) {
+    client.Compose();
+    client.SetRecipDisplayName("ana@example.es");
+    Attach(0, path);
+    std::string description;
+    EXPECT_EQ(FailureNumber([&] { client.Send(false); }, &description), 32011) << path;
+    EXPECT_EQ(description,
+              "No se ha encontrado el archivo adjunto: " + path + " (no es un archivo)");
+  }
+  EXPECT_FALSE(testing::Exists(bin / "message"));
+}
+
+TEST_F(MaildirSend, ASendmailThatNeverEndsIsStoppedAndTheSendFails) {
+  // It also starts a helper that would outlive it.
+  Sendmail("cat > /dev/null; sleep 60 & echo $! > \"$d/helper\"; sleep 60");
+  MaildirClient impatient{screen, maildir.path(), std::chrono::seconds(2)};
+  impatient.SignOn();
+  impatient.SetSessionID(impatient.SessionID());
+  impatient.Compose();
+  impatient.SetRecipDisplayName("ana@example.es");
+  std::string description;
+  EXPECT_EQ(FailureNumber([&] { impatient.Send(false); }, &description), 32002);
+  EXPECT_EQ(description,
+            "Error no especificado del cliente de correo: sendmail no ha terminado en 2 segundos: "
+            "el mensaje no se ha enviado");
+  EXPECT_TRUE(testing::List(maildir / ".Sent/tmp").empty());
+  EXPECT_TRUE(testing::List(maildir / ".Sent/cur").empty());
+  // Stopped with it: gone, or dead and not yet reaped by whoever inherited it.
+  const std::string stat = "/proc/" + testing::ReadFile(bin / "helper").substr(0, 12);
+  const auto running = [&] {
+    std::ifstream in(stat.substr(0, stat.find('\n')) + "/stat");
+    std::string pid, name, state;
+    return static_cast<bool>(in >> pid >> name >> state) && state != "Z";
+  };
+  for (int i = 0; i < 100 && running(); ++i) usleep(10000);
+  EXPECT_FALSE(running()) << "stopped with it";
 }
 
 }  // namespace

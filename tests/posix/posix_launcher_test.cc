@@ -7,8 +7,8 @@
 
 #include <fstream>
 
+#include "app/command_line.h"
 #include "fakes/temp_dir.h"
-#include "platform/posix/command_line.h"
 
 namespace postique::posix {
 namespace {

@@ -107,6 +107,20 @@ bool AllMailboxes(InternetAddressList* list) {
   return true;
 }
 
+// Every address of a destination, which may list several separated by ";" or
+// ",": each one a mailbox, or the send fails, never only the first.
+Ref<InternetAddressList> Recipients(const std::string& destination) {
+  Ref<InternetAddressList> all(internet_address_list_new());
+  const std::vector<std::string> addresses = SplitRecipients(destination);
+  if (addresses.empty()) Raise(Err::kMapiUnknownRecipient, destination);
+  for (const std::string& address : addresses) {
+    Ref<InternetAddressList> one(internet_address_list_parse(nullptr, address.c_str()));
+    if (!one || !AllMailboxes(one.get())) Raise(Err::kMapiUnknownRecipient, address);
+    internet_address_list_append(all.get(), one.get());
+  }
+  return all;
+}
+
 // Calls visit with every name in folder that does not start with a point;
 // false when the folder cannot be read.
 template <class Visit>
@@ -179,8 +193,9 @@ void CollectPart(GMimeObject*, GMimeObject* object, gpointer data) {
 
 }  // namespace
 
-MaildirClient::MaildirClient(Screen& screen, std::string maildir)
-    : screen_(screen), maildir_(std::move(maildir)) {
+MaildirClient::MaildirClient(Screen& screen, std::string maildir,
+                             std::chrono::milliseconds sendmailLimit)
+    : screen_(screen), maildir_(std::move(maildir)), sendmailLimit_(sendmailLimit) {
   InitGMime();
 }
 
@@ -397,8 +412,7 @@ void MaildirClient::SetAttachmentName(const std::string& value) {
 
 void MaildirClient::ResolveName() {
   if (!composing_) Raise(Err::kMapiInvalidMessage);
-  Ref<InternetAddressList> list(internet_address_list_parse(nullptr, draft_.recipient.c_str()));
-  if (!list || !AllMailboxes(list.get())) Raise(Err::kMapiUnknownRecipient, draft_.recipient);
+  Recipients(draft_.recipient);
 }
 
 std::string MaildirClient::Draft::Attachment::FileName() const {
@@ -436,7 +450,7 @@ void MaildirClient::Send(bool dialog) {
   const std::string file = sent + "/tmp/" + unique;
   try {
     WriteDraft(file);
-    Sendmail(file, TempFolder());
+    Sendmail(file, TempFolder(), sendmailLimit_);
   } catch (const Failure&) {
     ::unlink(file.c_str());
     throw;
@@ -447,11 +461,8 @@ void MaildirClient::Send(bool dialog) {
 
 void MaildirClient::WriteDraft(const std::string& file) {
   Ref<GMimeMessage> message(g_mime_message_new(TRUE));
-  Ref<InternetAddressList> to(internet_address_list_parse(nullptr, draft_.recipient.c_str()));
-  if (to) {
-    internet_address_list_append(g_mime_message_get_addresses(message.get(), GMIME_ADDRESS_TYPE_TO),
-                                 to.get());
-  }
+  internet_address_list_append(g_mime_message_get_addresses(message.get(), GMIME_ADDRESS_TYPE_TO),
+                               Recipients(draft_.recipient).get());
   g_mime_message_set_subject(message.get(), draft_.subject.c_str(), "utf-8");
   GDateTime* now = g_date_time_new_now_local();
   g_mime_message_set_date(message.get(), now);
@@ -468,11 +479,15 @@ void MaildirClient::WriteDraft(const std::string& file) {
   bool attached = false;
   for (const Draft::Attachment& a : draft_.attachments) {
     if (a.path.empty()) continue;  // an empty entry of the job's list names no file
-    const int fd = ::open(a.path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting for a writer, and taken only when it is a
+    // file: a FIFO or a device would block the send for ever.
+    const int fd = ::open(a.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat st;
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       if (fd >= 0) ::close(fd);
-      Raise(Err::kMapiAttachmentNotFound, a.path);
+      Raise(Err::kMapiAttachmentNotFound,
+            a.path +
+                (fd >= 0 ? " (no es un archivo)" : " (" + std::string(std::strerror(errno)) + ")"));
     }
     // Read from the file as the message is written, never held whole.
     Ref<GMimeStream> stream(g_mime_stream_fs_new(fd));

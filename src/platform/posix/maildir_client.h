@@ -2,6 +2,7 @@
 // mail goes to a sendmail-compatible program. Every MIME detail is GMime's.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,8 +14,13 @@ namespace postique::posix {
 
 class MaildirClient : public MAPISession, public MAPIMessages {
  public:
+  // How long sendmail may take before the send is given up: a queueing
+  // sendmail takes moments, one talking to a slow server a while.
+  static constexpr std::chrono::milliseconds kSendmailLimit = std::chrono::minutes(5);
+
   // maildir is the profile: the Maildir whose new/ and cur/ are the inbox.
-  MaildirClient(Screen& screen, std::string maildir);
+  MaildirClient(Screen& screen, std::string maildir,
+                std::chrono::milliseconds sendmailLimit = kSendmailLimit);
   // Removes every temporary attachment copy.
   ~MaildirClient() override;
   MaildirClient(const MaildirClient&) = delete;
@@ -78,6 +84,7 @@ class MaildirClient : public MAPISession, public MAPIMessages {
 
   Screen& screen_;
   std::string maildir_;
+  std::chrono::milliseconds sendmailLimit_;
   std::string temp_;  // made when the first copy is asked for
   bool signedOn_ = false, bound_ = false, unreadOnly_ = true, composing_ = false;
   std::vector<Entry> fetched_;

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "platform/posix/command_line.h"
+#include "app/command_line.h"
 
 namespace postique::posix {
 

@@ -6,8 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <thread>
 
 #include "app/failure.h"
 #include "platform/posix/errno_failure.h"
@@ -28,9 +31,22 @@ std::string FirstLine(int fd) {
   return text.substr(0, text.find_first_of("\r\n"));
 }
 
+// Waits for the child until the deadline; false when it still runs then.
+bool WaitUntil(pid_t pid, int& status, std::chrono::steady_clock::time_point deadline) {
+  auto pause = std::chrono::milliseconds(1);
+  for (;;) {
+    const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+    if (ended == pid || (ended < 0 && errno != EINTR)) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+  }
+}
+
 }  // namespace
 
-void Sendmail(const std::string& messageFile, const std::string& scratch) {
+void Sendmail(const std::string& messageFile, const std::string& scratch,
+              std::chrono::milliseconds limit) {
   Fd in(::open(messageFile.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) throw ErrnoFailure(errno, messageFile);
   // What it prints goes to a file, so a talkative sendmail can never block.
@@ -44,15 +60,21 @@ void Sendmail(const std::string& messageFile, const std::string& scratch) {
   posix_spawn_file_actions_adddup2(&actions, in.get(), 0);
   posix_spawn_file_actions_adddup2(&actions, out.get(), 1);
   posix_spawn_file_actions_adddup2(&actions, out.get(), 2);
+  // A process group of its own: whatever it starts can be stopped with it.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
   char* argv[] = {const_cast<char*>("sendmail"), const_cast<char*>("-t"), const_cast<char*>("-i"),
                   nullptr};
   std::string program = "sendmail";
   pid_t pid = 0;
-  int error = ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv, environ);
+  int error = ::posix_spawnp(&pid, program.c_str(), &actions, &attributes, argv, environ);
   if (error == ENOENT) {
     program = kFallback;
-    error = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    error = ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ);
   }
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (error == ENOENT) {
     Raise(Err::kMapiFailure, std::string("no se encuentra el programa sendmail (ni en la ruta de "
@@ -62,7 +84,14 @@ void Sendmail(const std::string& messageFile, const std::string& scratch) {
   if (error != 0) Raise(Err::kMapiFailure, program + ": " + std::strerror(error));
 
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  if (!WaitUntil(pid, status, std::chrono::steady_clock::now() + limit)) {
+    ::kill(-pid, SIGKILL);
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    Raise(Err::kMapiFailure,
+          program + " no ha terminado en " +
+              std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) +
+              " segundos: el mensaje no se ha enviado");
   }
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
   const std::string how = WIFEXITED(status)

@@ -41,20 +41,21 @@ char Letter(const std::string& line) {
 
 }  // namespace
 
-void TerminalScreen::Print(const std::string& text) {
-  // Texts carry Windows line ends; the terminal wants its own.
-  const std::string lines = ReplaceAll(ReplaceAll(text, "\r\n", "\n"), "\r", "\n");
+void TerminalScreen::Print(std::string_view text, bool multiLine) {
   // Subjects, senders and bodies come from whoever sent the mail: no control
-  // character of theirs reaches the terminal.
+  // character of theirs reaches the terminal, and a one-line text cannot
+  // start a line of its own. Texts carry Windows line ends; the terminal
+  // wants its own. Not flushed: a terminal shows each line anyway, a pipe
+  // gets them in blocks; an answer is only read after a flush.
   std::string shown;
-  for (size_t at = 0; at < lines.size();) {
-    const char32_t c = NextUtf8(lines, at);
-    AppendUtf8(shown, c != '\n' && c != '\t' && IsControlOrInvisible(c) ? U'?' : c);
-  }
-  out_ << shown << '\n' << std::flush;
+  shown.reserve(text.size() + 1);
+  AppendShown(shown, text, multiLine, "\n");
+  shown += '\n';
+  out_ << shown;
 }
 
 bool TerminalScreen::ReadLine(std::string& line) {
+  out_.flush();
   return static_cast<bool>(std::getline(in_, line));
 }
 
@@ -64,7 +65,7 @@ void TerminalScreen::Show(const Form& form) {
 
 void TerminalScreen::Changed(const Form& form, const Control& control, Change change) {
   if (!form.Shows(control)) return;
-  if (change == Change::kText) Print(ShownText(control));
+  if (change == Change::kText) Print(control.text, control.multiLine);
   if (change == Change::kValue && control.kind == ControlKind::kCheckBox) {
     Print(control.text + ": " + (control.value == 1 ? "sí" : "no"));
   }

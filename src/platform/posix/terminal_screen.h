@@ -4,6 +4,7 @@
 
 #include <istream>
 #include <ostream>
+#include <string_view>
 
 #include "app/screen.h"
 
@@ -25,7 +26,8 @@ class TerminalScreen : public Screen {
  private:
   // One answer line; false at end of input.
   bool ReadLine(std::string& line);
-  void Print(const std::string& text);
+  // One text on lines of its own; a one-line text stays on one.
+  void Print(std::string_view text, bool multiLine = true);
 
   std::istream& in_;
   std::ostream& out_;

@@ -1,6 +1,6 @@
-#include "platform/posix/command_line.h"
+#include "app/command_line.h"
 
-namespace postique::posix {
+namespace postique {
 
 std::vector<std::string> SplitWindowsCommandLine(std::string_view line) {
   std::vector<std::string> args;
@@ -45,4 +45,4 @@ std::vector<std::string> SplitWindowsCommandLine(std::string_view line) {
   return args;
 }
 
-}  // namespace postique::posix
+}  // namespace postique

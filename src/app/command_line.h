@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace postique::posix {
+namespace postique {
 
 // Splits a Windows command line into the arguments a Windows program gets
 // from it: blanks and tabs separate arguments outside double quotes; 2n
@@ -13,4 +13,4 @@ namespace postique::posix {
 // backslashes are literal; inside quotes a doubled quote is a literal one.
 std::vector<std::string> SplitWindowsCommandLine(std::string_view line);
 
-}  // namespace postique::posix
+}  // namespace postique
