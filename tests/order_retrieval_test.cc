@@ -162,6 +162,40 @@ TEST(OrderRetrieval, HostileFileNamesAreNotCopied) {
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::temp_directory_path() / "x"));
 }
 
+TEST(OrderRetrieval, AnAttachmentTheMailClientCannotHandOverIsSaidSo) {
+  Inbox h;
+  h.Add("PEDIDO TRAMBELO 1", {{"pedido.txt", "primero"}});
+  h.Add("PEDIDO TRAMBELO 2", {{"otro.txt", "segundo"}});
+  // Once the first order is in, the second one's temporary copy cannot be
+  // written: that is said, neither a bad name nor the first order's name to
+  // copy onto.
+  h.screen.onBox = [&](const Box& box) {
+    if (box.text == h.Copied("pedido.txt")) {
+      h.mail.Fail("AttachmentPathName", MakeFailure(Err::kMapiAttachmentWriteFailure, "disco"), 1);
+    }
+  };
+  h.Retrieve();
+  EXPECT_EQ(h.screen.BoxTexts(),
+            (std::vector<std::string>{
+                h.Copied("pedido.txt"),
+                "No se ha podido obtener el archivo adjunto del mensaje:\r\n\r\nError 32013: No "
+                "se ha podido escribir el archivo adjunto: disco",
+                "2 correos analizados"}));
+  EXPECT_EQ(h.screen.boxes[1].style, 16);
+  EXPECT_EQ(List(h.program / "MapiIn"), std::vector<std::string>{"pedido.txt"});
+}
+
+TEST(OrderRetrieval, NamesWindowsWouldTakeForAnotherFileAreNotCopied) {
+  for (const std::string name : {"pedido.txt.", "pedido.txt ", "CONIN$", "lpt0.txt", "COM\u00b9"}) {
+    Inbox h;
+    h.mail.inbox.push_back({"", "", "PEDIDO TRAMBELO", "", {h.work / "tmp\\" + name}});
+    h.Retrieve();
+    ASSERT_EQ(h.screen.boxes.size(), 2u) << name;
+    EXPECT_EQ(h.screen.boxes[0].text.rfind("El archivo adjunto tiene un nombre no válido", 0), 0u);
+    EXPECT_TRUE(List(h.program.path()).empty()) << name;
+  }
+}
+
 TEST(OrderRetrieval, FailuresAfterTheFirstStepAreSkipped) {
   Inbox h;
   h.Add("PEDIDO TRAMBELO", {{"p.txt", "p"}});

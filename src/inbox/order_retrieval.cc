@@ -77,11 +77,26 @@ void frmRemitora::GetArchivoPedido() {
       if (s.Test(160, [&] { return messages.AttachmentCount() > 0; }) &&
           s.Test(170, [&] { return ContainsIgnoringCase(messages.MsgSubject(), filter); })) {
         s.Do(180, [&] { messages.SetAttachmentIndex(0); });
+        // A failing copy must not pass for a bad name, nor leave the name of
+        // the message before to be copied onto.
+        std::optional<Failure> copyFailure;
         s.Do(190, [&] {
           std::string scratch;
-          name = NTSFileName(messages.AttachmentPathName(), scratch);
+          try {
+            name = NTSFileName(messages.AttachmentPathName(), scratch);
+          } catch (const Failure& f) {
+            copyFailure = f;
+            name.clear();
+          }
         });
-        if (IsSafeOrderFileName(name)) {
+        if (copyFailure) {
+          s.Do(190, [&] {
+            p_.screen.MsgBox(Paragraphs({"No se ha podido obtener el archivo adjunto del mensaje:",
+                                         "Error " + std::to_string(copyFailure->number()) + ": " +
+                                             copyFailure->description()}),
+                             mb::kOk | mb::kCritical);
+          });
+        } else if (IsSafeOrderFileName(name)) {
           PublishOrder(s, name, target, answer);
         } else {
           // The name comes from whoever sent the mail: never a path.

@@ -41,6 +41,63 @@ std::string Base64(const std::string& bytes) {
   return out;
 }
 
+namespace {
+
+void Put(std::string& out, unsigned long value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// One attribute: level, id (type << 16 | tag), length, data, checksum.
+void Attribute(std::string& out, int level, unsigned type, unsigned tag, const std::string& data) {
+  Put(out, static_cast<unsigned long>(level), 1);
+  Put(out, (type << 16) | tag, 4);
+  Put(out, data.size(), 4);
+  out += data;
+  unsigned long sum = 0;
+  for (unsigned char c : data) sum += c;
+  Put(out, sum & 0xFFFF, 2);
+}
+
+}  // namespace
+
+std::string Tnef(const std::vector<std::pair<std::string, std::string>>& files, bool longName) {
+  constexpr unsigned kByte = 6, kString = 1, kDword = 8;
+  std::string out;
+  Put(out, 0x223E9F78, 4);  // the signature
+  Put(out, 1, 2);           // the key
+  std::string version;
+  Put(version, 0x00010000, 4);
+  Attribute(out, 1, kDword, 0x9006, version);
+  std::string codePage;
+  Put(codePage, 1252, 4);
+  Put(codePage, 0, 4);
+  Attribute(out, 1, kByte, 0x9007, codePage);
+  for (const auto& [name, contents] : files) {
+    std::string rendering;  // a file, not placed in the text
+    Put(rendering, 1, 2);
+    Put(rendering, 0xFFFFFFFF, 4);
+    Put(rendering, 0xFFFF, 2);
+    Put(rendering, 0xFFFF, 2);
+    Put(rendering, 0, 4);
+    Attribute(out, 2, kByte, 0x9002, rendering);
+    Attribute(out, 2, kString, 0x8010, (longName ? "SHORT~1.DAT" : name) + '\0');
+    Attribute(out, 2, kByte, 0x800F, contents);
+    if (longName) {  // PR_ATTACH_LONG_FILENAME, an 8-bit string
+      std::string props;
+      Put(props, 1, 4);
+      Put(props, 0x001E, 2);
+      Put(props, 0x3707, 2);
+      Put(props, 1, 4);
+      std::string value = name + '\0';
+      Put(props, value.size(), 4);
+      while (value.size() % 4) value += '\0';
+      props += value;
+      Attribute(out, 2, kByte, 0x9005, props);
+    }
+  }
+  return out;
+}
+
 std::string Message(const std::string& subject, const std::string& body,
                     const std::vector<std::pair<std::string, std::string>>& attachments) {
   std::string m =

@@ -28,4 +28,9 @@ std::string Message(const std::string& subject, const std::string& body,
 
 std::string Base64(const std::string& bytes);
 
+// A TNEF stream (a winmail.dat) holding the files, as name and contents; a
+// file's name goes as its long name in the MAPI properties when longName.
+std::string Tnef(const std::vector<std::pair<std::string, std::string>>& files,
+                 bool longName = true);
+
 }  // namespace postique::testing

@@ -18,6 +18,8 @@
 #include "platform/posix/errno_failure.h"
 #include "platform/posix/safe_file_name.h"
 #include "platform/posix/sendmail.h"
+#include "platform/posix/signal_cleanup.h"
+#include "platform/posix/tnef.h"
 
 namespace postique::posix {
 
@@ -138,21 +140,32 @@ std::string UniqueOf(const std::string& name) {
   return name.substr(0, name.find(':'));
 }
 
+// Opens a regular file to read, never waiting: something else put in its
+// place (a FIFO, a device) is not opened. -1 with errno set otherwise.
+int OpenFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  return fd;
+}
+
 // Opens a listed message; another reader may have moved it from new/ to
 // cur/ or changed its flags since, so it is also looked for by its unique
 // name. -1 when it is gone.
 int OpenMessage(const std::string& maildir, const std::string& path, const std::string& unique) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenFile(path);
   if (fd >= 0 || errno != ENOENT) return fd;
-  int found = -1;
   for (const char* sub : {"cur", "new"}) {
     const std::string folder = maildir + "/" + sub;
     ForEachName(folder, [&](const std::string& name) {
-      if (found < 0 && UniqueOf(name) == unique) {
-        found = ::open((folder + "/" + name).c_str(), O_RDONLY | O_CLOEXEC);
-      }
+      if (fd < 0 && UniqueOf(name) == unique) fd = OpenFile(folder + "/" + name);
     });
-    if (found >= 0) return found;
+    if (fd >= 0) return fd;
   }
   return -1;
 }
@@ -162,7 +175,8 @@ int OpenMessage(const std::string& maildir, const std::string& path, const std::
 struct MaildirClient::Parsed {
   struct Attachment {
     std::string name;  // as decoded from the message
-    GMimePart* part;   // owned by message
+    GMimePart* part;   // owned by message; null for a file unpacked from TNEF
+    std::string data;  // the contents of an unpacked file
     std::string copy;  // the temporary copy, once written
   };
   Ref<GMimeMessage> message;
@@ -173,16 +187,52 @@ struct MaildirClient::Parsed {
 
 namespace {
 
-// A part counts as an attachment when it is marked as one or carries a file
-// name; the first other text part is the body.
-void CollectPart(GMimeObject*, GMimeObject* object, gpointer data) {
+bool IsType(GMimeObject* object, const char* type, const char* subtype) {
+  return g_mime_content_type_is_type(g_mime_object_get_content_type(object), type, subtype);
+}
+
+// An image or other resource that an HTML body shows in place (a signature
+// logo): part of a multipart/related, named by a Content-ID, not its root.
+bool IsBodyResource(GMimeObject* parent, GMimeObject* object) {
+  return parent && GMIME_IS_MULTIPART(parent) && IsType(parent, "multipart", "related") &&
+         g_mime_object_get_content_id(object) &&
+         g_mime_multipart_get_part(GMIME_MULTIPART(parent), 0) != object;
+}
+
+bool IsTnef(GMimeObject* object, const char* filename) {
+  return IsType(object, "application", "ms-tnef") || IsType(object, "application", "vnd.ms-tnef") ||
+         (filename && g_ascii_strcasecmp(filename, "winmail.dat") == 0);
+}
+
+// The files of a winmail.dat: the message's attachments, as Outlook shows
+// them; false when it cannot be decoded.
+bool AddTnefFiles(MaildirClient::Parsed& parsed, GMimePart* part) {
+  GMimeDataWrapper* content = g_mime_part_get_content(part);
+  if (!content) return false;
+  Ref<GMimeStream> memory(g_mime_stream_mem_new());
+  if (g_mime_data_wrapper_write_to_stream(content, memory.get()) < 0) return false;
+  const GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
+  auto files = UnpackTnef(std::string_view(reinterpret_cast<const char*>(bytes->data), bytes->len));
+  if (!files) return false;
+  for (TnefFile& file : *files) {
+    parsed.attachments.push_back({std::move(file.name), nullptr, std::move(file.data), {}});
+  }
+  return true;
+}
+
+// What a user sees as an attachment: a part marked as one, or a named part
+// outside the body; a TNEF part stands for the files inside it. The first
+// other text part is the body.
+void CollectPart(GMimeObject* parent, GMimeObject* object, gpointer data) {
   auto& parsed = *static_cast<MaildirClient::Parsed*>(data);
   if (!GMIME_IS_PART(object)) return;
   GMimePart* part = GMIME_PART(object);
   const char* filename = g_mime_part_get_filename(part);
   const char* disposition = g_mime_object_get_disposition(object);
-  if (filename || (disposition && g_ascii_strcasecmp(disposition, "attachment") == 0)) {
-    parsed.attachments.push_back({Text(filename), part, {}});
+  const bool marked = disposition && g_ascii_strcasecmp(disposition, "attachment") == 0;
+  if (marked || (filename && !IsBodyResource(parent, object))) {
+    if (IsTnef(object, filename) && AddTnefFiles(parsed, part)) return;
+    parsed.attachments.push_back({Text(filename), part, {}, {}});
   } else if (!parsed.hasBody && GMIME_IS_TEXT_PART(object)) {
     char* text = g_mime_text_part_get_text(GMIME_TEXT_PART(object));
     parsed.body = Text(text);
@@ -200,11 +250,23 @@ MaildirClient::MaildirClient(Screen& screen, std::string maildir,
 }
 
 MaildirClient::~MaildirClient() {
-  current_.reset();
+  ForgetCurrent();
   if (!temp_.empty()) {
     std::error_code ignored;
     std::filesystem::remove_all(temp_, ignored);
+    RemoveOnSignal({});
   }
+}
+
+void MaildirClient::ForgetCurrent() {
+  if (current_) {
+    for (const Parsed::Attachment& a : current_->attachments) {
+      if (a.copy.empty()) continue;
+      ::unlink(a.copy.c_str());
+      ::rmdir(a.copy.substr(0, a.copy.rfind('/')).c_str());  // its folder of its own
+    }
+  }
+  current_.reset();
 }
 
 void MaildirClient::SignOn() {
@@ -241,7 +303,7 @@ void MaildirClient::NeedSession() const {
 void MaildirClient::Fetch() {
   NeedSession();
   composing_ = false;
-  current_.reset();
+  ForgetCurrent();
   fetched_.clear();
   index_ = -1;
   for (const char* sub : {"new", "cur"}) {
@@ -266,7 +328,7 @@ void MaildirClient::Fetch() {
 
 void MaildirClient::SetMsgIndex(int value) {
   if (value < 0 || value >= MsgCount()) Raise(Err::kMapiInvalidMessage);
-  if (value != index_) current_.reset();
+  if (value != index_) ForgetCurrent();  // nobody asks for its copies once the scan has left it
   index_ = value;
   composing_ = false;
 }
@@ -341,6 +403,7 @@ std::string MaildirClient::TempFolder() {
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/postique-XXXXXX";
     if (!::mkdtemp(pattern.data())) throw ErrnoFailure(errno, pattern);  // made with mode 0700
     temp_ = pattern;
+    RemoveOnSignal(temp_);
   }
   return temp_;
 }
@@ -356,9 +419,12 @@ std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) Raise(Err::kMapiAttachmentWriteFailure, path + " (" + std::strerror(errno) + ")");
   Ref<GMimeStream> out(g_mime_stream_fs_new(fd));
-  GMimeDataWrapper* content = g_mime_part_get_content(a.part);
-  if ((content && g_mime_data_wrapper_write_to_stream(content, out.get()) < 0) ||
-      g_mime_stream_flush(out.get()) != 0 || g_mime_stream_close(out.get()) != 0) {
+  GMimeDataWrapper* content = a.part ? g_mime_part_get_content(a.part) : nullptr;
+  const bool written =
+      a.part ? !content || g_mime_data_wrapper_write_to_stream(content, out.get()) >= 0
+             : g_mime_stream_write(out.get(), a.data.data(), a.data.size()) ==
+                   static_cast<ssize_t>(a.data.size());
+  if (!written || g_mime_stream_flush(out.get()) != 0 || g_mime_stream_close(out.get()) != 0) {
     const int error = errno;  // of the call that failed: the rest did not run
     ::unlink(path.c_str());
     Raise(Err::kMapiAttachmentWriteFailure, path + " (" + std::strerror(error) + ")");

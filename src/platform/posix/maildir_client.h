@@ -74,6 +74,8 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   };
 
   void NeedSession() const;
+  // Lets go of the current message and removes its attachment copies.
+  void ForgetCurrent();
   Parsed& Current();
   Draft::Attachment& DraftAttachment();
   std::string TempFolder();

@@ -27,6 +27,22 @@ std::string_view CutToCharacter(std::string_view text, size_t limit) {
   return text.substr(0, end);
 }
 
+// At most kMaxBytes, cut on a character boundary; a short extension is kept.
+std::string CutKeepingExtension(const std::string& name) {
+  if (name.size() <= kMaxBytes) return name;
+  const size_t dot = name.rfind('.');
+  const std::string extension =
+      dot != std::string::npos && dot > 0 && name.size() - dot <= kMaxExtension ? name.substr(dot)
+                                                                                : std::string();
+  return std::string(CutToCharacter(name.substr(0, name.size() - extension.size()),
+                                    kMaxBytes - extension.size())) +
+         extension;
+}
+
+void DropTrailingPointsAndBlanks(std::string& name) {
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+}
+
 }  // namespace
 
 std::string SafeAttachmentName(std::string_view decoded, int ordinal) {
@@ -40,18 +56,13 @@ std::string SafeAttachmentName(std::string_view decoded, int ordinal) {
       AppendUtf8(name, c);
     }
   }
-  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+  // Checked after the cut, which can leave a trailing point or blank.
+  name = CutKeepingExtension(name);
+  DropTrailingPointsAndBlanks(name);
   if (name.empty()) name = "adjunto-" + std::to_string(ordinal);
-  if (IsReservedDeviceName(name)) name.insert(0, "_");
-
-  if (name.size() > kMaxBytes) {
-    const size_t dot = name.rfind('.');
-    const std::string extension =
-        dot != std::string::npos && dot > 0 && name.size() - dot <= kMaxExtension ? name.substr(dot)
-                                                                                  : std::string();
-    name = std::string(CutToCharacter(name.substr(0, name.size() - extension.size()),
-                                      kMaxBytes - extension.size())) +
-           extension;
+  if (IsReservedDeviceName(name)) {
+    name = CutKeepingExtension("_" + name);
+    DropTrailingPointsAndBlanks(name);
   }
   return name;
 }

@@ -1,0 +1,270 @@
+// Order retrieval on mail as it really arrives and on real disks: Outlook's
+// shapes, TNEF, a mailbox that changes under the scan, an order folder on a
+// disk of its own, a disk that fills, and the program ended by a signal.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "fakes/fake_screen.h"
+#include "inbox/order_name.h"
+#include "platform/posix/maildir_client.h"
+#include "platform/posix/safe_file_name.h"
+#include "posix/run_program.h"
+#include "posix/test_maildir.h"
+
+namespace postique::testing {
+namespace {
+
+constexpr long long kDay = 1764000000;
+
+// An order as Outlook sends it from HTML mode: the text in two forms, the
+// HTML one with its signature logo, then the order file.
+std::string OutlookOrder(const std::string& order) {
+  return "From: Cliente <cliente@example.es>\nSubject: PEDIDO TRAMBELO 77\nMIME-Version: 1.0\n"
+         "Content-Type: multipart/mixed; boundary=\"m\"\n\n"
+         "--m\nContent-Type: multipart/alternative; boundary=\"a\"\n\n"
+         "--a\nContent-Type: text/plain; charset=utf-8\n\nAdjunto el pedido.\n"
+         "--a\nContent-Type: multipart/related; boundary=\"r\"; type=\"text/html\"\n\n"
+         "--r\nContent-Type: text/html; charset=utf-8\n\n"
+         "<p>Adjunto el pedido.</p><img src=\"cid:image001.png@01DA0000\">\n"
+         "--r\nContent-Type: image/png; name=\"image001.png\"\n"
+         "Content-Disposition: inline; filename=\"image001.png\"\n"
+         "Content-ID: <image001.png@01DA0000>\nContent-Transfer-Encoding: base64\n\n" +
+         Base64("\x89PNG logo") +
+         "\n--r--\n--a--\n"
+         "--m\nContent-Type: application/pdf; name=\"pedido77.pdf\"\n"
+         "Content-Disposition: attachment; filename=\"pedido77.pdf\"\n"
+         "Content-Transfer-Encoding: base64\n\n" +
+         Base64(order) + "\n--m--\n";
+}
+
+std::string TnefOrder(const std::string& tnef) {
+  return Message("PEDIDO TRAMBELO 78", "Adjunto",
+                 {{"Content-Type: application/ms-tnef; name=\"winmail.dat\"\n"
+                   "Content-Disposition: attachment; filename=\"winmail.dat\"",
+                   tnef}});
+}
+
+struct Inbox {
+  TestMaildir maildir;
+  FakeScreen screen;
+  posix::MaildirClient client{screen, maildir.path()};
+  posix::MaildirClient& Open() {
+    client.SignOn();
+    client.SetSessionID(client.SessionID());
+    client.SetFetchUnreadOnly(false);
+    client.Fetch();
+    return client;
+  }
+  std::vector<std::pair<std::string, std::string>> Attachments() {
+    std::vector<std::pair<std::string, std::string>> found;
+    for (int i = 0; i < client.AttachmentCount(); ++i) {
+      client.SetAttachmentIndex(i);
+      const std::string path = client.AttachmentPathName();
+      found.emplace_back(std::filesystem::path(path).filename().string(), ReadFile(path));
+    }
+    return found;
+  }
+};
+
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+TEST(OrderMail, ASignatureLogoIsPartOfTheBodyNotTheFirstAttachment) {
+  Inbox box;
+  box.maildir.Deliver("new", "1.x", OutlookOrder("%PDF pedido 77"), kDay);
+  // A picture attached in place, outside any HTML body, is one a user sees.
+  box.maildir.Deliver(
+      "new", "2.x",
+      Message("Foto", "mira", {{"Content-Type: image/jpeg\nContent-Disposition: inline; "
+                                "filename=\"foto.jpg\"\nContent-ID: <foto@x>",
+                                "jpg"}}),
+      kDay + 1);
+  posix::MaildirClient& client = box.Open();
+  EXPECT_EQ(client.MsgNoteText(), "Adjunto el pedido.");
+  EXPECT_EQ(box.Attachments(), (Files{{"pedido77.pdf", "%PDF pedido 77"}}));
+  client.SetMsgIndex(1);
+  EXPECT_EQ(box.Attachments(), (Files{{"foto.jpg", "jpg"}}));
+}
+
+TEST(OrderMail, TheFilesOfAWinmailDatAreTheMessagesAttachments) {
+  Inbox box;
+  const std::string pdf("%PDF\0\xff pedido", 14);
+  box.maildir.Deliver(
+      "new", "1.x", TnefOrder(Tnef({{"pedido a\xf1o.pdf", pdf}, {"lista.csv", "a;b\r\n"}})),
+      kDay);
+  box.maildir.Deliver("new", "2.x",
+                      TnefOrder(Tnef({{"PEDIDO~1.TXT", "corto"}}, /*longName=*/false)), kDay + 1);
+  box.maildir.Deliver("new", "3.x", TnefOrder("no es TNEF"), kDay + 2);
+  posix::MaildirClient& client = box.Open();
+  EXPECT_EQ(box.Attachments(), (Files{{"pedido año.pdf", pdf}, {"lista.csv", "a;b\r\n"}}));
+  client.SetMsgIndex(1);
+  EXPECT_EQ(box.Attachments(), (Files{{"PEDIDO~1.TXT", "corto"}}));
+  client.SetMsgIndex(2);
+  EXPECT_EQ(box.Attachments(), (Files{{"winmail.dat", "no es TNEF"}}))
+      << "what cannot be decoded stays one attachment";
+}
+
+TEST(OrderMail, AMessageReplacedByAFifoIsSkippedWithoutWaiting) {
+  Inbox box;
+  const std::string first =
+      box.maildir.Deliver("new", "1.x", Message("PEDIDO TRAMBELO 1", "uno"), kDay);
+  box.maildir.Deliver("new", "2.x", Message("Hola", "dos"), kDay + 1);
+  posix::MaildirClient& client = box.Open();
+  ASSERT_EQ(client.MsgCount(), 2);
+  std::filesystem::remove(first);
+  ASSERT_EQ(::mkfifo(first.c_str(), 0600), 0);  // nobody will ever write to it
+  EXPECT_EQ(client.MsgSubject(), "") << "counted, with empty fields";
+  EXPECT_EQ(client.AttachmentCount(), 0);
+  client.SetMsgIndex(1);
+  EXPECT_EQ(client.MsgSubject(), "Hola");
+}
+
+TEST(OrderMail, NamesStaySafeAfterTheyAreCut) {
+  const std::string n250(250, 'n');
+  const std::string cases[] = {
+      std::string(254, 'a') + "." + std::string(40, 'b'),  // the cut ends in a point
+      std::string(255, 'a') + "   .txtlargaquenoesextensiondeverdadnono",
+      "NUL" + std::string(300, ' ') + ".txt",
+      "NUL" + std::string(260, ' ') + "x",
+      "CONIN$.log",
+      "conout$",
+      "COM\u00b9.txt",
+      "lpt0",
+      "Com\u00b3",
+      n250 + "\u00f1\u00f1\u00f1.pdf",
+      std::string(300, '.'),
+  };
+  for (const std::string& decoded : cases) {
+    const std::string name = posix::SafeAttachmentName(decoded, 1);
+    EXPECT_LE(name.size(), 255u) << decoded;
+    EXPECT_FALSE(name.empty());
+    EXPECT_NE(name.back(), '.') << decoded;
+    EXPECT_NE(name.back(), ' ') << decoded;
+    EXPECT_FALSE(IsReservedDeviceName(name)) << name;
+    EXPECT_TRUE(IsSafeOrderFileName(name)) << name;
+  }
+  EXPECT_EQ(posix::SafeAttachmentName("COM\u00b9.txt", 1), "_COM\u00b9.txt");
+  EXPECT_EQ(posix::SafeAttachmentName(n250.substr(1) + "\u00f1\u00f1\u00f1.pdf", 1),
+            n250.substr(1) + "\u00f1.pdf")
+      << "cut on a character, the extension kept";
+  for (const char* device : {"CON", "prn.txt", "AUX ", "CONIN$", "CONOUT$.x", "COM0", "LPT9.doc",
+                             "COM\u00b2", "LPT\u00b3.txt"}) {
+    EXPECT_TRUE(IsReservedDeviceName(device)) << device;
+  }
+  for (const char* ordinary : {"CONSOLA.txt", "COM10", "LPT", "COMA.txt", "NULO", "COM\u00b4"}) {
+    EXPECT_FALSE(IsReservedDeviceName(ordinary)) << ordinary;
+  }
+}
+
+// The program, installed in a folder of its own, over a Maildir.
+struct Installed {
+  TempDir folder, temp;
+  TestMaildir maildir;
+  std::string program = Install(folder);
+  std::string MapiIn() const { return folder / "MapiIn"; }
+  ProgramRun Run(const std::string& input = "") {
+    return RunProgram(program, {}, input, {{"MAILDIR", maildir.path()}, {"TMPDIR", temp.path()}});
+  }
+};
+
+// A small file system of its own at the order folder, while the test runs.
+class OwnDisk {
+ public:
+  OwnDisk(const std::string& at, const std::string& size) : at_(at) {
+    std::filesystem::create_directory(at);
+    mounted_ = ::getuid() == 0 &&
+               ::mount("postique-test", at.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+  }
+  ~OwnDisk() {
+    if (mounted_) ::umount(at_.c_str());
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  std::string at_;
+  bool mounted_ = false;
+};
+
+TEST(OrderMail, AnOrderFolderOnADiskOfItsOwnGetsTheOrder) {
+  Installed p;
+  const OwnDisk disk(p.MapiIn(), "1m");
+  if (!disk.mounted()) GTEST_SKIP() << "mounting a small disk needs root";
+  p.maildir.Deliver("new", "1.x", OutlookOrder("%PDF pedido 77"), kDay);
+  const ProgramRun run = p.Run();
+  EXPECT_NE(run.out.find("Se ha copiado un archivo de datos en \n\n" + p.MapiIn() + "/pedido77.pdf"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(List(p.MapiIn()), std::vector<std::string>{"pedido77.pdf"}) << "nothing staged left";
+  EXPECT_EQ(ReadFile(p.MapiIn() + "/pedido77.pdf"), "%PDF pedido 77");
+}
+
+TEST(OrderMail, ADiskThatFillsDuringTheCopyKeepsNothingAndSaysSo) {
+  Installed p;
+  const OwnDisk disk(p.MapiIn(), "64k");
+  if (!disk.mounted()) GTEST_SKIP() << "mounting a small disk needs root";
+  p.maildir.Deliver("new", "1.x", OutlookOrder(std::string(1 << 20, 'p')), kDay);
+  const ProgramRun run = p.Run();
+  EXPECT_NE(run.out.find("No se ha podido copiar el archivo de datos en \n\n" + p.MapiIn() +
+                         "/pedido77.pdf\n\nError 61: Disco lleno"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("Se ha copiado"), std::string::npos);
+  EXPECT_TRUE(List(p.MapiIn()).empty()) << "no half file, no staged copy";
+}
+
+TEST(OrderMail, AOneLineSubjectCannotForgeAStatusLine) {
+  Installed p;
+  p.maildir.Deliver("new", "1.x",
+                    Message("=?utf-8?q?Hola=0D=0AESTADO:_Pedido_copiado?=", "cuerpo\r\nsegunda"),
+                    kDay);
+  const ProgramRun run = p.Run();
+  EXPECT_NE(run.out.find("\nHola??ESTADO: Pedido copiado\n"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("\nESTADO: Pedido copiado\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\ncuerpo\nsegunda\n"), std::string::npos) << "the body keeps its lines";
+}
+
+TEST(OrderMail, ASignalWhileABoxWaitsLeavesNoCopyBehind) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    Installed p;
+    p.maildir.Deliver("new", "1.x", OutlookOrder("%PDF pedido 77"), kDay);
+    int input[2], output[2];
+    ASSERT_EQ(::pipe(input), 0);
+    ASSERT_EQ(::pipe(output), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::dup2(input[0], 0);
+      ::dup2(output[1], 1);
+      ::setenv("MAILDIR", p.maildir.path().c_str(), 1);
+      ::setenv("TMPDIR", p.temp.path().c_str(), 1);
+      ::execl(p.program.c_str(), p.program.c_str(), nullptr);
+      ::_exit(127);
+    }
+    ::close(input[0]);
+    ::close(output[1]);
+    // The box that tells of the copy waits for its answer: the copy exists.
+    std::string out;
+    char buffer[4096];
+    for (ssize_t n; out.find("[A]ceptar") == std::string::npos &&
+                    (n = ::read(output[0], buffer, sizeof buffer)) > 0;) {
+      out.append(buffer, static_cast<size_t>(n));
+    }
+    ASSERT_NE(out.find("Se ha copiado"), std::string::npos) << out;
+    EXPECT_FALSE(List(p.temp.path()).empty());
+    ::kill(child, signal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(input[1]);
+    ::close(output[0]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "ended as the signal would";
+    EXPECT_TRUE(List(p.temp.path()).empty()) << "signal " << signal;
+    EXPECT_EQ(List(p.MapiIn()), std::vector<std::string>{"pedido77.pdf"});
+  }
+}
+
+}  // namespace
+}  // namespace postique::testing
