@@ -78,12 +78,12 @@ TEST(OrderMail, ASignatureLogoIsPartOfTheBodyNotTheFirstAttachment) {
   Inbox box;
   box.maildir.Deliver("new", "1.x", OutlookOrder("%PDF pedido 77"), kDay);
   // A picture attached in place, outside any HTML body, is one a user sees.
-  box.maildir.Deliver(
-      "new", "2.x",
-      Message("Foto", "mira", {{"Content-Type: image/jpeg\nContent-Disposition: inline; "
+  box.maildir.Deliver("new", "2.x",
+                      Message("Foto", "mira",
+                              {{"Content-Type: image/jpeg\nContent-Disposition: inline; "
                                 "filename=\"foto.jpg\"\nContent-ID: <foto@x>",
                                 "jpg"}}),
-      kDay + 1);
+                      kDay + 1);
   posix::MaildirClient& client = box.Open();
   EXPECT_EQ(client.MsgNoteText(), "Adjunto el pedido.");
   EXPECT_EQ(box.Attachments(), (Files{{"pedido77.pdf", "%PDF pedido 77"}}));
@@ -95,8 +95,7 @@ TEST(OrderMail, TheFilesOfAWinmailDatAreTheMessagesAttachments) {
   Inbox box;
   const std::string pdf("%PDF\0\xff pedido", 14);
   box.maildir.Deliver(
-      "new", "1.x", TnefOrder(Tnef({{"pedido a\xf1o.pdf", pdf}, {"lista.csv", "a;b\r\n"}})),
-      kDay);
+      "new", "1.x", TnefOrder(Tnef({{"pedido a\xf1o.pdf", pdf}, {"lista.csv", "a;b\r\n"}})), kDay);
   box.maildir.Deliver("new", "2.x",
                       TnefOrder(Tnef({{"PEDIDO~1.TXT", "corto"}}, /*longName=*/false)), kDay + 1);
   box.maildir.Deliver("new", "3.x", TnefOrder("no es TNEF"), kDay + 2);
@@ -196,8 +195,9 @@ TEST(OrderMail, AnOrderFolderOnADiskOfItsOwnGetsTheOrder) {
   if (!disk.mounted()) GTEST_SKIP() << "mounting a small disk needs root";
   p.maildir.Deliver("new", "1.x", OutlookOrder("%PDF pedido 77"), kDay);
   const ProgramRun run = p.Run();
-  EXPECT_NE(run.out.find("Se ha copiado un archivo de datos en \n\n" + p.MapiIn() + "/pedido77.pdf"),
-            std::string::npos)
+  EXPECT_NE(
+      run.out.find("Se ha copiado un archivo de datos en \n\n" + p.MapiIn() + "/pedido77.pdf"),
+      std::string::npos)
       << run.out;
   EXPECT_EQ(List(p.MapiIn()), std::vector<std::string>{"pedido77.pdf"}) << "nothing staged left";
   EXPECT_EQ(ReadFile(p.MapiIn() + "/pedido77.pdf"), "%PDF pedido 77");

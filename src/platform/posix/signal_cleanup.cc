@@ -57,8 +57,7 @@ void RemoveContents(int dir, int depth) {
 
 void OnEndingSignal(int signal) {
   if (armed) {
-    const int dir =
-        ::openat(parentFd, folderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int dir = ::openat(parentFd, folderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dir >= 0) {
       RemoveContents(dir, 0);
       ::close(dir);
