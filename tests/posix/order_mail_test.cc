@@ -239,6 +239,7 @@ TEST(OrderMail, ASignalWhileABoxWaitsLeavesNoCopyBehind) {
     if (child == 0) {
       ::dup2(input[0], 0);
       ::dup2(output[1], 1);
+      ::unsetenv("DISPLAY");  // the terminal's program
       ::setenv("MAILDIR", p.maildir.path().c_str(), 1);
       ::setenv("TMPDIR", p.temp.path().c_str(), 1);
       ::execl(p.program.c_str(), p.program.c_str(), nullptr);

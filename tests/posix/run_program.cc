@@ -24,6 +24,8 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ::dup2(in, 0);
     ::dup2(out, 1);
+    // The terminal's program unless a display is given on purpose.
+    ::unsetenv("DISPLAY");
     for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -12,7 +12,8 @@ struct ProgramRun {
 };
 
 // Runs a program to its end with input as its standard input, and returns
-// its exit status and standard output. env adds to the environment.
+// its exit status and standard output. env adds to the environment, which
+// has no DISPLAY unless env gives one.
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::string& input, const std::map<std::string, std::string>& env = {});
 

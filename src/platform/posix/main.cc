@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/frm_remitora.h"
+#include "platform/posix/desktop_screen.h"
 #include "platform/posix/maildir_client.h"
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_launcher.h"
@@ -48,7 +49,10 @@ int main(int argc, char** argv) {
   ArgumentsProcess process(argc, argv);
   posix::PosixFiles files(posix::ExecutableFolder());
   posix::PosixLauncher launcher;
-  posix::TerminalScreen screen(std::cin, std::cout);
+  // The desktop window when a display is there, the terminal otherwise.
+  const std::unique_ptr<posix::DesktopScreen> desktop = posix::DesktopScreen::Open();
+  posix::TerminalScreen terminal(std::cin, std::cout);
+  Screen& screen = desktop ? static_cast<Screen&>(*desktop) : terminal;
   posix::MaildirClient mail(screen, MaildirProfile());
   frmRemitora window({screen, files, launcher, process, mail, mail});
   try {

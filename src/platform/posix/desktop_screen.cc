@@ -1,0 +1,493 @@
+#include "platform/posix/desktop_screen.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Group.H>
+#include <FL/Fl_Multiline_Input.H>
+#include <FL/Fl_Return_Button.H>
+#include <FL/Fl_Round_Button.H>
+#include <FL/fl_ask.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "app/frm_remitora.h"
+#include "ui/frm_fenvio.h"
+
+namespace postique::posix {
+
+namespace {
+
+// What the toolkit would read as a symbol (@) or a shortcut (&) is shown as
+// it was written.
+std::string LabelText(std::string_view shown) {
+  std::string label;
+  for (const char c : shown) {
+    if (c == '@' || c == '&') label += c;
+    label += c;
+  }
+  return label;
+}
+
+Fl_Color ColorOf(const Color& color, Fl_Color otherwise) {
+  switch (color.kind) {
+    case Color::Kind::kSystemHighlight:
+      return FL_SELECTION_COLOR;
+    case Color::Kind::kRgb:
+      return fl_rgb_color(color.red, color.green, color.blue);
+    case Color::Kind::kDefault:
+      break;
+  }
+  return otherwise;
+}
+
+// The sans-serif faces of the forms are all the toolkit's sans-serif.
+Fl_Font FaceOf(const Font& font) {
+  return font.bold ? FL_HELVETICA_BOLD : FL_HELVETICA;
+}
+
+// A form's own font, which controls without one of their own take.
+const Font kFormFont{"MS Sans Serif", 8.25, false};
+
+struct Button {
+  const char* label;
+  int answer;
+};
+
+std::vector<Button> ButtonsOf(int style) {
+  switch (style & mb::kButtonsMask) {
+    case mb::kOkCancel:
+      return {{"Aceptar", mb::kAnswerOk}, {"Cancelar", mb::kAnswerCancel}};
+    case mb::kYesNo:
+      return {{"Sí", mb::kAnswerYes}, {"No", mb::kAnswerNo}};
+    default:
+      return {{"Aceptar", mb::kAnswerOk}};
+  }
+}
+
+// The icon of a box: a disc with its sign.
+class Icon : public Fl_Box {
+ public:
+  Icon(int x, int y, int size, int style)
+      : Fl_Box(x, y, size, size), style_(style & mb::kIconMask) {}
+  void draw() override {
+    if (!style_) return;
+    const bool critical = style_ == mb::kCritical;
+    fl_color(critical ? FL_RED : fl_rgb_color(40, 90, 180));
+    fl_pie(x(), y(), w(), h(), 0, 360);
+    fl_color(FL_WHITE);
+    fl_font(FL_HELVETICA_BOLD, h() * 2 / 3);
+    fl_draw(critical                  ? "X"
+            : style_ == mb::kQuestion ? "?"
+                                      : "i",
+            x(), y(), w(), h(), FL_ALIGN_CENTER);
+  }
+
+ private:
+  int style_;
+};
+
+// Keeps a window above every other one, as a system-modal box is.
+void KeepAbove(Fl_Window& window) {
+  Display* display = fl_display;
+  const ::Window xid = fl_xid(&window);
+  if (!display || !xid) return;
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = xid;
+  event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = 1;  // add
+  event.xclient.data.l[1] = static_cast<long>(XInternAtom(display, "_NET_WM_STATE_ABOVE", False));
+  XSendEvent(display, DefaultRootWindow(display), False,
+             SubstructureRedirectMask | SubstructureNotifyMask, &event);
+}
+
+}  // namespace
+
+struct DesktopScreen::Window {
+  struct Event {
+    enum Kind { kActivate, kClick, kClose } kind;
+    size_t control = 0;
+  };
+  const Form* form = nullptr;
+  std::unique_ptr<Fl_Double_Window> window;
+  std::vector<Fl_Widget*> widgets;  // in the form's order, owned by window; null for none
+  // What the user did, run by the screen's loops outside the toolkit's calls.
+  std::deque<Event> events;
+
+  size_t IndexOf(const Fl_Widget* widget) const {
+    return static_cast<size_t>(std::find(widgets.begin(), widgets.end(), widget) - widgets.begin());
+  }
+  static void OnWidget(Fl_Widget* widget, void* data) {
+    auto* self = static_cast<Window*>(data);
+    self->events.push_back({Event::kClick, self->IndexOf(widget)});
+  }
+  static void OnClose(Fl_Widget*, void* data) {
+    static_cast<Window*>(data)->events.push_back({Event::kClose});
+  }
+};
+
+int TwipsToPixels(int twips, double dpi) {
+  return static_cast<int>(std::lround(twips * dpi / 1440.0));
+}
+
+std::unique_ptr<DesktopScreen> DesktopScreen::Open() {
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) return nullptr;
+  Display* opened = XOpenDisplay(display);
+  if (!opened) return nullptr;
+  fl_open_display(opened);
+  std::unique_ptr<DesktopScreen> screen(new DesktopScreen());
+  float horizontal = 0, vertical = 0;
+  Fl::screen_dpi(horizontal, vertical);
+  if (vertical > 0) screen->dpi_ = vertical;
+  return screen;
+}
+
+DesktopScreen::DesktopScreen() {
+  Fl::visible_focus(1);
+  Fl::scheme("gtk+");
+}
+
+DesktopScreen::~DesktopScreen() {
+  windows_.clear();
+  Fl::flush();
+}
+
+DesktopScreen::Window* DesktopScreen::Find(const Form& form) const {
+  for (const auto& w : windows_) {
+    if (w->form == &form) return w.get();
+  }
+  return nullptr;
+}
+
+Fl_Window* DesktopScreen::WindowOf(const Form& form) const {
+  const Window* w = Find(form);
+  return w ? w->window.get() : nullptr;
+}
+
+Fl_Widget* DesktopScreen::WidgetOf(const Form& form, const Control& control) const {
+  const Window* w = Find(form);
+  return w ? w->widgets[static_cast<size_t>(&control - form.controls.data())] : nullptr;
+}
+
+DesktopScreen::Window& DesktopScreen::Create(const Form& form, bool dialog) {
+  auto made = std::make_unique<Window>();
+  Window& w = *made;
+  w.form = &form;
+  windows_.push_back(std::move(made));
+  const int width = TwipsToPixels(form.width, dpi_), height = TwipsToPixels(form.height, dpi_);
+  Fl_Group::current(nullptr);
+  w.window = std::make_unique<Fl_Double_Window>(width, height);
+  w.window->copy_label(form.caption.c_str());
+  w.window->color(ColorOf(form.back, FL_BACKGROUND_COLOR));
+  w.window->size_range(width, height, width, height);  // a fixed size
+  w.window->callback(Window::OnClose, &w);
+  if (dialog) w.window->set_modal();
+  w.window->end();
+
+  // Created in tab order: the toolkit moves the focus, and draws, in the
+  // order of creation, so later controls lie over earlier ones (Frame1 over
+  // the job labels, "nada" over the end of its neighbour).
+  std::vector<size_t> order;
+  for (size_t i = 0; i < form.controls.size(); ++i) {
+    if (form.controls[i].kind != ControlKind::kMail) order.push_back(i);
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return form.controls[a].tab < form.controls[b].tab; });
+  w.widgets.assign(form.controls.size(), nullptr);
+  for (const size_t i : order) {
+    const Control& c = form.controls[i];
+    Fl_Group* parent = w.window.get();
+    if (!c.parent.empty()) {
+      parent = static_cast<Fl_Group*>(
+          w.widgets[static_cast<size_t>(&form.at(c.parent) - form.controls.data())]);
+    }
+    // Positions are the window's in the toolkit, the container's in the form.
+    const int x = (parent == w.window.get() ? 0 : parent->x()) + TwipsToPixels(c.left, dpi_);
+    const int y = (parent == w.window.get() ? 0 : parent->y()) + TwipsToPixels(c.top, dpi_);
+    const int cw = TwipsToPixels(c.width, dpi_), ch = TwipsToPixels(c.height, dpi_);
+    const Fl_Color around = parent->color();
+    Fl_Widget* widget = nullptr;
+    switch (c.kind) {
+      case ControlKind::kLabel: {
+        auto* label = new Fl_Box(x, y, cw, ch);
+        label->box(FL_NO_BOX);
+        label->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP |
+                     FL_ALIGN_CLIP);
+        widget = label;
+        break;
+      }
+      case ControlKind::kButton:
+        widget = new Fl_Button(x, y, cw, ch);
+        widget->callback(Window::OnWidget, &w);
+        break;
+      case ControlKind::kCheckBox: {
+        auto* check = new Fl_Check_Button(x, y, cw, ch);
+        check->box(FL_FLAT_BOX);  // opaque, as drawn on the form
+        check->value(c.value != 0);
+        widget = check;
+        widget->callback(Window::OnWidget, &w);
+        break;
+      }
+      case ControlKind::kOption: {
+        auto* option = new Fl_Round_Button(x, y, cw, ch);
+        option->box(FL_FLAT_BOX);  // opaque: "nada" covers the end of its neighbour
+        option->value(c.value != 0);
+        widget = option;
+        widget->callback(Window::OnWidget, &w);
+        break;
+      }
+      case ControlKind::kTextBox: {
+        auto* text = new Fl_Multiline_Input(x, y, cw, ch);
+        text->when(FL_WHEN_NEVER);
+        text->wrap(1);
+        text->value(ShownText(c).c_str());
+        widget = text;
+        break;
+      }
+      case ControlKind::kPanel:
+      case ControlKind::kFrame: {
+        auto* group = new Fl_Group(x, y, cw, ch);
+        group->end();
+        group->box(c.kind == ControlKind::kFrame ? FL_ENGRAVED_BOX : FL_FLAT_BOX);
+        group->color(c.kind == ControlKind::kFrame ? ColorOf(c.back, around)
+                                                   : ColorOf(c.back, FL_BACKGROUND_COLOR));
+        widget = group;
+        break;
+      }
+      case ControlKind::kMail:
+        continue;
+    }
+    parent->add(widget);
+    if (c.kind != ControlKind::kPanel && c.kind != ControlKind::kFrame &&
+        c.kind != ControlKind::kTextBox) {
+      widget->copy_label(LabelText(ShownText(c)).c_str());
+      widget->color(ColorOf(c.back, c.kind == ControlKind::kButton ? FL_BACKGROUND_COLOR : around));
+    }
+    const Font& font = c.font.name.empty() ? kFormFont : c.font;
+    widget->labelfont(FaceOf(font));
+    widget->labelsize(static_cast<int>(std::lround(font.points * dpi_ / 72)));
+    widget->labelcolor(ColorOf(c.fore, FL_FOREGROUND_COLOR));
+    if (!c.visible) widget->hide();
+    w.widgets[i] = widget;
+    if (c.autoSize) FitToCaption(w, i);
+  }
+  return w;
+}
+
+void DesktopScreen::Destroy(const Form& form) {
+  std::erase_if(windows_, [&](const auto& w) { return w->form == &form; });
+  Fl::flush();
+}
+
+void DesktopScreen::FitToCaption(Window& w, size_t i) {
+  Fl_Widget* widget = w.widgets[i];
+  int textWidth = 0, textHeight = 0;
+  widget->measure_label(textWidth, textHeight);
+  const Fl_Group* parent = widget->parent();
+  const int room = parent->x() + parent->w() - widget->x();
+  // A left-aligned label is drawn 3 pixels in from each side.
+  widget->size(std::max(1, std::min(textWidth + 8, room)), widget->h());
+}
+
+void DesktopScreen::Show(const Form& form) {
+  Window& w = Create(form, false);
+  w.window->show();
+  Fl::flush();
+}
+
+void DesktopScreen::Changed(const Form& form, const Control& control, Change change) {
+  Window* w = Find(form);
+  if (!w) return;
+  const size_t i = static_cast<size_t>(&control - form.controls.data());
+  Fl_Widget* widget = w->widgets[i];
+  if (!widget) return;
+  switch (change) {
+    case Change::kText:
+      if (control.kind == ControlKind::kTextBox) {
+        static_cast<Fl_Multiline_Input*>(widget)->value(ShownText(control).c_str());
+      } else {
+        widget->copy_label(LabelText(ShownText(control)).c_str());
+      }
+      if (control.autoSize) FitToCaption(*w, i);
+      break;
+    case Change::kVisible:
+      if (control.visible) {
+        widget->show();
+      } else {
+        widget->hide();
+      }
+      break;
+    case Change::kValue:
+      static_cast<Fl_Button*>(widget)->value(control.value != 0);
+      break;
+  }
+  // The parent repaints too: a label without a box leaves its old text there.
+  if (widget->parent()) widget->parent()->redraw();
+}
+
+void DesktopScreen::Repaint(const Form& form, const Control* control) {
+  Window* w = Find(form);
+  if (!w) return;
+  Fl_Widget* widget = control ? WidgetOf(form, *control) : w->window.get();
+  if (!widget) return;
+  widget->redraw();
+  // No event loop runs while a procedure keeps the program busy: draw now.
+  Fl::flush();
+}
+
+void DesktopScreen::BringToFront(const Form& form) {
+  if (Window* w = Find(form)) w->window->show();
+}
+
+int DesktopScreen::MsgBox(const std::string& text, int style) {
+  const std::vector<Button> buttons = ButtonsOf(style);
+  const int margin = BoxButtons::kMargin, icon = (style & mb::kIconMask) ? 32 : 0;
+  const std::string label = LabelText([&] {
+    std::string shown;
+    AppendShown(shown, text, true, "\n");
+    return shown;
+  }());
+  const int fontSize = static_cast<int>(std::lround(9 * dpi_ / 72));
+  fl_font(FL_HELVETICA, fontSize);
+  int textWidth = 420, textHeight = 0;  // lines wrap at that width
+  fl_measure(label.c_str(), textWidth, textHeight, 1);
+  textWidth += 8;  // room for the label's own inner margin
+  const int buttonsWidth =
+      static_cast<int>(buttons.size()) * (BoxButtons::kWidth + BoxButtons::kGap) - BoxButtons::kGap;
+  const int width =
+      std::max(margin + (icon ? icon + margin : 0) + textWidth + margin, buttonsWidth + 2 * margin);
+  const int height = margin + std::max(textHeight, icon) + margin + BoxButtons::kHeight + margin;
+
+  Fl_Group::current(nullptr);
+  Fl_Double_Window box(width, height, "Postique");
+  if (icon) new Icon(margin, margin, icon, style);
+  auto* message = new Fl_Box(margin + (icon ? icon + margin : 0), margin, textWidth,
+                             std::max(textHeight, icon), nullptr);
+  message->box(FL_NO_BOX);
+  message->labelfont(FL_HELVETICA);
+  message->labelsize(fontSize);
+  message->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
+  message->copy_label(label.c_str());
+  int answer = 0;
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    const int count = static_cast<int>(buttons.size());
+    const int x =
+        width - BoxButtons::FromRight(static_cast<int>(i), count) - BoxButtons::kWidth / 2;
+    const int y = height - margin - BoxButtons::kHeight;
+    Fl_Button* button =
+        i == 0 ? new Fl_Return_Button(x, y, BoxButtons::kWidth, BoxButtons::kHeight, nullptr)
+               : new Fl_Button(x, y, BoxButtons::kWidth, BoxButtons::kHeight, nullptr);
+    button->copy_label(buttons[i].label);
+    button->callback(
+        [](Fl_Widget*, void* data) {
+          auto* pressed = static_cast<std::pair<int*, int>*>(data);
+          *pressed->first = pressed->second;
+        },
+        new std::pair<int*, int>(&answer, buttons[i].answer));
+  }
+  box.end();
+  box.set_modal();
+  // Closed without a button: the answer of the box's last button (Cancel, No,
+  // or the only OK), as Escape gives it.
+  std::pair<int*, int> closed(&answer, buttons.back().answer);
+  box.callback(
+      [](Fl_Widget*, void* data) {
+        auto* c = static_cast<std::pair<int*, int>*>(data);
+        *c->first = c->second;
+      },
+      &closed);
+  // Centred over the program's topmost window.
+  if (!windows_.empty()) {
+    const Fl_Window* over = windows_.back()->window.get();
+    box.position(over->x() + (over->w() - width) / 2, over->y() + (over->h() - height) / 2);
+  }
+  box.show();
+  if (style & mb::kSystemModal) KeepAbove(box);
+  while (answer == 0 && box.shown()) Fl::wait();
+  for (int i = 0; i < box.children(); ++i) {
+    if (auto* button = dynamic_cast<Fl_Button*>(box.child(i))) {
+      delete static_cast<std::pair<int*, int>*>(button->user_data());
+    }
+  }
+  box.hide();
+  Fl::flush();
+  return answer;
+}
+
+void DesktopScreen::Beep() {
+  fl_beep();
+}
+
+void DesktopScreen::Run(frmRemitora& window) {
+  Window* w = Find(window.form());
+  if (!w) return;
+  // The first activation, once the window is on the screen.
+  w->events.push_back({Window::Event::kActivate});
+  for (;;) {
+    while (!w->events.empty()) {
+      const Window::Event event = w->events.front();
+      w->events.pop_front();
+      if (event.kind == Window::Event::kClose) return;  // closing the window ends the program
+      if (event.kind == Window::Event::kActivate) {
+        window.Form_Activate();
+        continue;
+      }
+      const Control& c = window.form().controls[event.control];
+      if (c.name == "cmdGetPedido") {
+        window.cmdGetPedido_Click();
+      } else if (c.name == "cmdVistazo") {
+        window.cmdVistazo_Click();
+      } else if (c.name == "CheckDescargar") {
+        window.form().SetValue(c.name, c.index, c.value == 1 ? 0 : 1);
+      }
+    }
+    if (!w->window->shown()) return;
+    Fl::wait();
+  }
+}
+
+void DesktopScreen::ShowModal(frmFEnvio& dialog) {
+  const Form& form = dialog.form();
+  Window& w = Create(form, true);
+  if (windows_.size() > 1) {
+    const Fl_Window* owner = windows_.front()->window.get();
+    w.window->position(owner->x() + (owner->w() - w.window->w()) / 2,
+                       owner->y() + (owner->h() - w.window->h()) / 2);
+  }
+  w.window->show();
+  // The focus starts on the selected option ("nada"): no choice is made yet.
+  for (size_t i = 0; i < form.controls.size(); ++i) {
+    if (form.controls[i].kind == ControlKind::kOption && form.controls[i].value == 1) {
+      w.widgets[i]->take_focus();
+    }
+  }
+  while (dialog.loaded()) {
+    if (!w.events.empty()) {
+      const Window::Event event = w.events.front();
+      w.events.pop_front();
+      if (event.kind == Window::Event::kClose) {
+        dialog.Unload();
+      } else if (event.kind == Window::Event::kClick) {
+        dialog.Select(form.controls[event.control].index);
+      }
+      continue;
+    }
+    if (!w.window->shown()) {
+      dialog.Unload();
+      break;
+    }
+    Fl::wait();
+  }
+  Destroy(form);
+}
+
+}  // namespace postique::posix
