@@ -203,9 +203,14 @@ TEST(MaildirClient, HostileAttachmentNamesNeverLeaveTheTemporaryFolder) {
     const std::string path = client.client->AttachmentPathName();
     EXPECT_EQ(std::filesystem::path(path).filename().string(), c.name) << c.disposition;
     EXPECT_EQ(ReadFile(path), "dato");
-    const std::string temp = std::filesystem::path(path).parent_path().parent_path().string();
-    EXPECT_EQ(temp.rfind(std::filesystem::temp_directory_path().string() + "/postique-", 0), 0u)
-        << path;
+    // The program's private folder, right under the system's temporary one.
+    std::filesystem::path folder = path;
+    while (folder.has_parent_path() &&
+           folder.parent_path() != std::filesystem::temp_directory_path()) {
+      folder = folder.parent_path();
+    }
+    const std::string temp = folder.string();
+    EXPECT_EQ(folder.filename().string().rfind("postique-", 0), 0u) << path;
     struct stat st;
     ASSERT_EQ(::stat(temp.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
@@ -226,11 +231,31 @@ TEST(MaildirClient, AskingTwiceForTheSamePathGivesTheSameCopy) {
   const std::string first = client.AttachmentPathName();
   EXPECT_EQ(client.AttachmentPathName(), first);
   client.SetMsgIndex(1);
-  client.SetAttachmentIndex(0);
-  const std::string second = client.AttachmentPathName();
-  EXPECT_NE(second, first);
   EXPECT_FALSE(testing::Exists(first)) << "removed once the scan left its message";
-  EXPECT_EQ(ReadFile(second), "2");
+  client.SetAttachmentIndex(0);
+  EXPECT_EQ(ReadFile(client.AttachmentPathName()), "2");
+}
+
+TEST(MaildirClient, CopiesOfOneNameNeverMeet) {
+  Client c;
+  c.maildir.Deliver("new", "1.x",
+                    Message("s", "b",
+                            {{Attachment("filename=\"p.txt\""), "uno"},
+                             {Attachment("filename=\"p.txt\""), "dos"}}),
+                    kDay);
+  c.maildir.Deliver("new", "2.x", Message("s", "b"), kDay + 1);
+  MaildirClient& client = c.Open();
+  EXPECT_EQ(c.Copy(0), std::pair("p.txt"s, "uno"s));
+  EXPECT_EQ(c.Copy(1), std::pair("p.txt"s, "dos"s));
+  client.SetAttachmentIndex(0);
+  const std::string first = client.AttachmentPathName();
+  client.SetAttachmentIndex(1);
+  const std::string second = client.AttachmentPathName();
+  EXPECT_NE(first, second);
+  client.SetMsgIndex(1);
+  EXPECT_FALSE(testing::Exists(first));
+  EXPECT_FALSE(testing::Exists(std::filesystem::path(second).parent_path()))
+      << "the folder of its own goes with it";
 }
 
 }  // namespace

@@ -18,6 +18,11 @@ class Fd {
     if (fd_ >= 0) ::close(fd_);
   }
   int get() const { return fd_; }
+  // Holds fd instead, closing the one held.
+  void Reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
   // Closes, reporting the error a delayed write may only show here.
   void Close(const std::string& path) {
     const int fd = fd_;

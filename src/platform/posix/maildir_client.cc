@@ -16,6 +16,7 @@
 #include "app/failure.h"
 #include "app/text.h"
 #include "platform/posix/errno_failure.h"
+#include "platform/posix/fd.h"
 #include "platform/posix/safe_file_name.h"
 #include "platform/posix/sendmail.h"
 #include "platform/posix/signal_cleanup.h"
@@ -53,41 +54,18 @@ std::string Hostname() {
   return name;
 }
 
-struct ContentType {
-  const char* extension;
-  const char* type;
-  const char* subtype;
-};
-constexpr ContentType kContentTypes[] = {
-    {"pdf", "application", "pdf"},
-    {"txt", "text", "plain"},
-    {"csv", "text", "csv"},
-    {"xml", "application", "xml"},
-    {"json", "application", "json"},
-    {"htm", "text", "html"},
-    {"html", "text", "html"},
-    {"jpg", "image", "jpeg"},
-    {"jpeg", "image", "jpeg"},
-    {"png", "image", "png"},
-    {"gif", "image", "gif"},
-    {"zip", "application", "zip"},
-    {"doc", "application", "msword"},
-    {"xls", "application", "vnd.ms-excel"},
-    {"docx", "application", "vnd.openxmlformats-officedocument.wordprocessingml.document"},
-    {"xlsx", "application", "vnd.openxmlformats-officedocument.spreadsheetml.sheet"},
-};
-
-ContentType ContentTypeOf(const std::string& name) {
-  const size_t dot = name.rfind('.');
-  if (dot != std::string::npos) {
-    std::string extension = name.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    for (const ContentType& t : kContentTypes) {
-      if (extension == t.extension) return t;
-    }
-  }
-  return {"", "application", "octet-stream"};
+// The content type of an attachment, from its name, by the system's own
+// table of types (shared-mime-info, through GLib).
+std::pair<std::string, std::string> ContentTypeOf(const std::string& name) {
+  gboolean uncertain = FALSE;
+  char* guessed = g_content_type_guess(name.c_str(), nullptr, 0, &uncertain);
+  char* mime = guessed ? g_content_type_get_mime_type(guessed) : nullptr;
+  std::string type = mime ? mime : "";
+  g_free(mime);
+  g_free(guessed);
+  const size_t slash = type.find('/');
+  if (uncertain || slash == std::string::npos) return {"application", "octet-stream"};
+  return {type.substr(0, slash), type.substr(slash + 1)};
 }
 
 bool AllMailboxes(InternetAddressList* list) {
@@ -141,8 +119,9 @@ std::string UniqueOf(const std::string& name) {
 }
 
 // Opens a regular file to read, never waiting: something else put in its
-// place (a FIFO, a device) is not opened. -1 with errno set otherwise.
-int OpenFile(const std::string& path) {
+// place (a FIFO, a device) is not opened. -1 with errno set otherwise; its
+// size goes to size.
+int OpenFile(const std::string& path, off_t& size) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat st;
@@ -151,26 +130,47 @@ int OpenFile(const std::string& path) {
     errno = EINVAL;
     return -1;
   }
+  size = st.st_size;
   return fd;
 }
 
-// Opens a listed message; another reader may have moved it from new/ to
-// cur/ or changed its flags since, so it is also looked for by its unique
-// name. -1 when it is gone.
-int OpenMessage(const std::string& maildir, const std::string& path, const std::string& unique) {
-  int fd = OpenFile(path);
-  if (fd >= 0 || errno != ENOENT) return fd;
-  for (const char* sub : {"cur", "new"}) {
-    const std::string folder = maildir + "/" + sub;
-    ForEachName(folder, [&](const std::string& name) {
-      if (fd < 0 && UniqueOf(name) == unique) fd = OpenFile(folder + "/" + name);
-    });
-    if (fd >= 0) return fd;
+// Reads the whole of an open file into memory; false on a read error.
+bool ReadWhole(int fd, size_t size, GByteArray* into) {
+  g_byte_array_set_size(into, static_cast<guint>(size));
+  size_t got = 0;
+  while (got < size) {
+    const ssize_t n = ::read(fd, into->data + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) break;  // shorter than it was: what is there
+    got += static_cast<size_t>(n);
   }
-  return -1;
+  g_byte_array_set_size(into, static_cast<guint>(got));
+  return true;
 }
 
 }  // namespace
+
+int MaildirClient::OpenMessage(const Entry& entry, off_t& size) {
+  int fd = OpenFile(entry.path, size);
+  if (fd >= 0 || errno != ENOENT) return fd;
+  // Another reader moved it from new/ to cur/ or changed its flags: it is
+  // looked for by its unique name in one listing of both folders, made again
+  // at most once a second however many move meanwhile.
+  const auto now = std::chrono::steady_clock::now();
+  auto found = renamed_.find(entry.unique);
+  if (found == renamed_.end() && now - listedAt_ >= std::chrono::seconds(1)) {
+    renamed_.clear();
+    listedAt_ = now;
+    for (const char* sub : {"cur", "new"}) {
+      const std::string folder = maildir_ + "/" + sub;
+      ForEachName(folder,
+                  [&](const std::string& name) { renamed_[UniqueOf(name)] = folder + "/" + name; });
+    }
+    found = renamed_.find(entry.unique);
+  }
+  return found == renamed_.end() ? -1 : OpenFile(found->second, size);
+}
 
 struct MaildirClient::Parsed {
   struct Attachment {
@@ -263,7 +263,8 @@ void MaildirClient::ForgetCurrent() {
     for (const Parsed::Attachment& a : current_->attachments) {
       if (a.copy.empty()) continue;
       ::unlink(a.copy.c_str());
-      ::rmdir(a.copy.substr(0, a.copy.rfind('/')).c_str());  // its folder of its own
+      const std::string folder = a.copy.substr(0, a.copy.rfind('/'));
+      if (folder != temp_) ::rmdir(folder.c_str());  // a folder of its own
     }
   }
   current_.reset();
@@ -305,6 +306,8 @@ void MaildirClient::Fetch() {
   composing_ = false;
   ForgetCurrent();
   fetched_.clear();
+  renamed_.clear();
+  listedAt_ = {};
   index_ = -1;
   for (const char* sub : {"new", "cur"}) {
     const std::string folder = maildir_ + "/" + sub;
@@ -338,13 +341,27 @@ MaildirClient::Parsed& MaildirClient::Current() {
   if (index_ < 0 || index_ >= MsgCount()) Raise(Err::kMapiInvalidMessage);
   if (current_) return *current_;
   current_ = std::make_unique<Parsed>();
-  const Entry& entry = fetched_[index_];
   // A message that is gone or that GMime cannot read counts, with empty fields.
-  const int fd = OpenMessage(maildir_, entry.path, entry.unique);
+  off_t size = 0;
+  const int fd = OpenMessage(fetched_[index_], size);
   if (fd < 0) return *current_;
-  Ref<GMimeStream> stream(g_mime_stream_fs_new(fd));
+  // A message of an ordinary size is read in one go and parsed in memory,
+  // where its parts stay referred to, not copied; a larger one is parsed
+  // from the file, where its attachments stay until they are copied.
+  Ref<GMimeStream> stream;
+  if (size <= kReadWhole) {
+    GByteArray* bytes = g_byte_array_sized_new(static_cast<guint>(size));
+    const bool read = ReadWhole(fd, static_cast<size_t>(size), bytes);
+    ::close(fd);
+    if (!read) {
+      g_byte_array_unref(bytes);
+      return *current_;
+    }
+    stream.reset(g_mime_stream_mem_new_with_byte_array(bytes));  // it owns the bytes now
+  } else {
+    stream.reset(g_mime_stream_fs_new(fd));
+  }
   Ref<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
-  // Attachment contents stay in the file until they are copied.
   g_mime_parser_set_persist_stream(parser.get(), TRUE);
   current_->message.reset(g_mime_parser_construct_message(parser.get(), nullptr));
   GMimeMessage* message = current_->message.get();
@@ -411,21 +428,63 @@ std::string MaildirClient::TempFolder() {
 std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
   Parsed::Attachment& a = parsed.attachments[attachment];
   if (!a.copy.empty()) return a.copy;
-  // One folder per copy: names from different messages never meet.
-  const std::string folder = TempFolder() + "/" + std::to_string(++copies_);
-  if (::mkdir(folder.c_str(), 0700) != 0) throw ErrnoFailure(errno, folder);
-  const std::string path =
-      folder + "/" + SafeAttachmentName(a.name, static_cast<int>(attachment) + 1);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) Raise(Err::kMapiAttachmentWriteFailure, path + " (" + std::strerror(errno) + ")");
-  Ref<GMimeStream> out(g_mime_stream_fs_new(fd));
-  GMimeDataWrapper* content = a.part ? g_mime_part_get_content(a.part) : nullptr;
-  const bool written =
-      a.part ? !content || g_mime_data_wrapper_write_to_stream(content, out.get()) >= 0
-             : g_mime_stream_write(out.get(), a.data.data(), a.data.size()) ==
-                   static_cast<ssize_t>(a.data.size());
-  if (!written || g_mime_stream_flush(out.get()) != 0 || g_mime_stream_close(out.get()) != 0) {
-    const int error = errno;  // of the call that failed: the rest did not run
+  // Under its own name in the temporary folder; in a folder of its own when
+  // another copy has that name, so that names never meet.
+  const std::string name = SafeAttachmentName(a.name, static_cast<int>(attachment) + 1);
+  const auto create = [](const std::string& path) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  };
+  std::string path = TempFolder() + "/" + name;
+  Fd fd(create(path));
+  if (fd.get() < 0 && errno == EEXIST) {
+    const std::string folder = TempFolder() + "/" + std::to_string(++copies_);
+    if (::mkdir(folder.c_str(), 0700) != 0) throw ErrnoFailure(errno, folder);
+    path = folder + "/" + name;
+    fd.Reset(create(path));
+  }
+  if (fd.get() < 0) {
+    Raise(Err::kMapiAttachmentWriteFailure, path + " (" + std::strerror(errno) + ")");
+  }
+  // A private copy, only read back by the copy into the order folder: it is
+  // written whole, never synced.
+  const auto writeAll = [&](const char* data, size_t size) {
+    while (size > 0) {
+      const ssize_t n = ::write(fd.get(), data, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return false;
+      data += n;
+      size -= static_cast<size_t>(n);
+    }
+    return true;
+  };
+  bool written = true;
+  if (!a.part) {
+    written = writeAll(a.data.data(), a.data.size());
+  } else if (GMimeDataWrapper* content = g_mime_part_get_content(a.part)) {
+    GMimeStream* encoded = g_mime_data_wrapper_get_stream(content);
+    const gint64 size = encoded ? g_mime_stream_length(encoded) : -1;
+    if (size >= 0 && size <= kReadWhole) {
+      // Decoded in memory and written in one go.
+      Ref<GMimeStream> memory(g_mime_stream_mem_new());
+      const GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
+      written = g_mime_data_wrapper_write_to_stream(content, memory.get()) >= 0 &&
+                writeAll(reinterpret_cast<const char*>(bytes->data), bytes->len);
+    } else {
+      // A large one streams from the message through the decoder.
+      Ref<GMimeStream> out(g_mime_stream_fs_new(fd.get()));
+      g_mime_stream_fs_set_owner(GMIME_STREAM_FS(out.get()), FALSE);
+      written = g_mime_data_wrapper_write_to_stream(content, out.get()) >= 0;
+    }
+  }
+  const int error = errno;  // of the call that failed, if one did
+  if (written) {
+    try {
+      fd.Close(path);
+    } catch (const Failure& f) {
+      ::unlink(path.c_str());
+      Raise(Err::kMapiAttachmentWriteFailure, f.description());
+    }
+  } else {
     ::unlink(path.c_str());
     Raise(Err::kMapiAttachmentWriteFailure, path + " (" + std::strerror(error) + ")");
   }
@@ -560,8 +619,8 @@ void MaildirClient::WriteDraft(const std::string& file) {
     Ref<GMimeDataWrapper> content(
         g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
     const std::string name = a.FileName();
-    const ContentType type = ContentTypeOf(name);
-    Ref<GMimePart> part(g_mime_part_new_with_type(type.type, type.subtype));
+    const auto [type, subtype] = ContentTypeOf(name);
+    Ref<GMimePart> part(g_mime_part_new_with_type(type.c_str(), subtype.c_str()));
     g_mime_part_set_content(part.get(), content.get());
     g_mime_part_set_content_encoding(part.get(), GMIME_CONTENT_ENCODING_BASE64);
     g_mime_part_set_filename(part.get(), name.c_str());

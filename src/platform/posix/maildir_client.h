@@ -2,7 +2,10 @@
 // mail goes to a sendmail-compatible program. Every MIME detail is GMime's.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,7 +76,13 @@ class MaildirClient : public MAPISession, public MAPIMessages {
     std::vector<Attachment> attachments;
   };
 
+  // Messages up to this size are read whole and parsed in memory.
+  static constexpr long long kReadWhole = 1 << 20;
+
   void NeedSession() const;
+  // Opens a listed message, wherever another reader has moved it since, and
+  // gives its size; -1 when it is gone or is no file.
+  int OpenMessage(const Entry& entry, off_t& size);
   // Lets go of the current message and removes its attachment copies.
   void ForgetCurrent();
   Parsed& Current();
@@ -90,6 +99,8 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   std::string temp_;  // made when the first copy is asked for
   bool signedOn_ = false, bound_ = false, unreadOnly_ = true, composing_ = false;
   std::vector<Entry> fetched_;
+  std::map<std::string, std::string> renamed_;  // unique name: path, as last listed
+  std::chrono::steady_clock::time_point listedAt_{};
   int index_ = -1, attachmentIndex_ = 0, copies_ = 0;
   std::unique_ptr<Parsed> current_;
   Draft draft_;

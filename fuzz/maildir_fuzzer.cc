@@ -1,0 +1,51 @@
+// The Maildir message reader with the attachment rule: any bytes as a
+// message are read, and every attachment it finds is copied, only ever into
+// the private temporary folder.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "fakes/temp_dir.h"
+#include "platform/posix/maildir_client.h"
+#include "quiet_screen.h"
+
+using namespace postique;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const testing::TempDir maildir, temp;
+  static const bool ready = [] {
+    for (const char* sub : {"new", "cur", "tmp"}) std::filesystem::create_directory(maildir / sub);
+    ::setenv("TMPDIR", temp.path().c_str(), 1);
+    return true;
+  }();
+  (void)ready;
+  testing::WriteFile(maildir / "new/1.fuzz",
+                     std::string(reinterpret_cast<const char*>(data), size));
+  {
+    fuzz::QuietScreen screen;
+    posix::MaildirClient client(screen, maildir.path());
+    client.SignOn();
+    client.SetSessionID(client.SessionID());
+    client.SetFetchUnreadOnly(false);
+    client.Fetch();
+    client.MsgDateReceived();
+    client.MsgOrigDisplayName();
+    client.MsgSubject();
+    client.MsgNoteText();
+    for (int i = 0; i < client.AttachmentCount(); ++i) {
+      client.SetAttachmentIndex(i);
+      const std::filesystem::path copy = client.AttachmentPathName();
+      const std::string name = copy.filename().string();
+      if (copy.lexically_normal() != copy || name == "." || name == ".." ||
+          copy.string().rfind(temp.path() + "/postique-", 0) != 0) {
+        std::abort();  // a copy outside its folder
+      }
+    }
+  }
+  if (!testing::List(temp.path()).empty()) std::abort();  // copies outlive the client
+  return 0;
+}
