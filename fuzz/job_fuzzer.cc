@@ -6,8 +6,6 @@
 #include <string>
 
 #include "app/text.h"
-#include "fakes/fake_mail_client.h"
-#include "fakes/harness.h"
 #include "fakes/temp_dir.h"
 #include "quiet_screen.h"
 
@@ -20,18 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::string job = work / "job.txt";
   testing::WriteFile(job, bytes);
-  fuzz::QuietScreen screen;
-  posix::PosixFiles files(program.path());
   testing::RecordingLauncher launcher;
-  testing::FakeProcess process;
-  process.commandLine = job;
-  testing::FakeMailClient mail;
-  frmRemitora window({screen, files, launcher, process, mail, mail});
-  try {
-    window.Show();
-    screen.Run(window);
-  } catch (const ProgramEnd&) {
-  }
+  fuzz::RunJob(job, program.path(), launcher);
   std::remove(job.c_str());
   std::remove((program / "thunderbird.log").c_str());
   return 0;

@@ -3,8 +3,12 @@
 // send-method dialog closed.
 #pragma once
 
+#include <string>
+
 #include "app/frm_remitora.h"
 #include "app/screen.h"
+#include "fakes/fake_mail_client.h"
+#include "fakes/harness.h"
 #include "ui/frm_fenvio.h"
 
 namespace postique::fuzz {
@@ -29,5 +33,23 @@ class QuietScreen : public Screen {
   void Run(frmRemitora& window) override { window.Form_Activate(); }
   void ShowModal(frmFEnvio& dialog) override { dialog.Unload(); }
 };
+
+// Runs the program on the job file as the invoicing product starts it, over
+// the in-memory mail client, with its folder in program; what it started
+// goes to launcher.
+inline void RunJob(const std::string& job, const std::string& program,
+                   testing::RecordingLauncher& launcher) {
+  QuietScreen screen;
+  posix::PosixFiles files(program);
+  testing::FakeProcess process;
+  process.commandLine = job;
+  testing::FakeMailClient mail;
+  frmRemitora window({screen, files, launcher, process, mail, mail});
+  try {
+    window.Show();
+    screen.Run(window);
+  } catch (const ProgramEnd&) {
+  }
+}
 
 }  // namespace postique::fuzz

@@ -8,8 +8,6 @@
 
 #include "app/command_line.h"
 #include "app/text.h"
-#include "fakes/fake_mail_client.h"
-#include "fakes/harness.h"
 #include "fakes/temp_dir.h"
 #include "platform/posix/code_page.h"
 #include "quiet_screen.h"
@@ -31,18 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = work / "job.txt";
   testing::WriteFile(path, job);
 
-  fuzz::QuietScreen screen;
-  posix::PosixFiles files(program.path());
   testing::RecordingLauncher launcher;
-  testing::FakeProcess process;
-  process.commandLine = path;
-  testing::FakeMailClient mail;
-  frmRemitora window({screen, files, launcher, process, mail, mail});
-  try {
-    window.Show();
-    screen.Run(window);
-  } catch (const ProgramEnd&) {
-  }
+  fuzz::RunJob(path, program.path(), launcher);
   const bool nul = job.find('\0') != std::string::npos;  // refused before any launch
   if (!nul) {
     if (launcher.starts.size() != 1) std::abort();

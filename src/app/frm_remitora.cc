@@ -104,6 +104,16 @@ void frmRemitora::Form_Activate() {
   });
 }
 
+void frmRemitora::Clicked(const std::string& control) {
+  if (control == "cmdGetPedido") {
+    cmdGetPedido_Click();
+  } else if (control == "cmdVistazo") {
+    cmdVistazo_Click();
+  } else if (control == "CheckDescargar") {
+    form_.SetValue(control, -1, form_.at(control).value == 1 ? 0 : 1);
+  }
+}
+
 void frmRemitora::cmdGetPedido_Click() {
   GetArchivoPedido();
 }

@@ -45,6 +45,9 @@ class frmRemitora {
   void cmdGetPedido_Click();
   void cmdVistazo_Click();
   void txtMsgNoteText_Change() {}
+  // The user clicked the named control: its event, if it has one; a check
+  // box changes its value.
+  void Clicked(const std::string& control);
 
   // Public operations.
   void FetchNewMail() {}

@@ -441,14 +441,7 @@ void DesktopScreen::Run(frmRemitora& window) {
         window.Form_Activate();
         continue;
       }
-      const Control& c = window.form().controls[event.control];
-      if (c.name == "cmdGetPedido") {
-        window.cmdGetPedido_Click();
-      } else if (c.name == "cmdVistazo") {
-        window.cmdVistazo_Click();
-      } else if (c.name == "CheckDescargar") {
-        window.form().SetValue(c.name, c.index, c.value == 1 ? 0 : 1);
-      }
+      window.Clicked(window.form().controls[event.control].name);
     }
     if (!w->window->shown()) return;
     Fl::wait();

@@ -106,13 +106,13 @@ void TerminalScreen::Run(frmRemitora& window) {
     if (!ReadLine(line)) return;
     switch (Letter(line)) {
       case 'B':
-        window.cmdGetPedido_Click();
+        window.Clicked("cmdGetPedido");
         break;
       case 'V':
-        window.cmdVistazo_Click();
+        window.Clicked("cmdVistazo");
         break;
       case 'D':
-        window.form().SetValue("CheckDescargar", -1, descargar ? 0 : 1);
+        window.Clicked("CheckDescargar");
         break;
       case 'X':
         return;

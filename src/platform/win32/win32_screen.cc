@@ -460,14 +460,7 @@ void Win32Screen::Run(frmRemitora& window) {
         window.Form_Activate();
         continue;
       }
-      const Control& c = window.form().controls[event.control];
-      if (c.name == "cmdGetPedido") {
-        window.cmdGetPedido_Click();
-      } else if (c.name == "cmdVistazo") {
-        window.cmdVistazo_Click();
-      } else if (c.name == "CheckDescargar") {
-        window.form().SetValue(c.name, c.index, c.value == 1 ? 0 : 1);
-      }
+      window.Clicked(window.form().controls[event.control].name);
     }
     MSG msg;
     if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) return;  // the main window was closed
