@@ -23,6 +23,12 @@ void AppendShown(std::string& out, std::string_view text, bool multiLine,
                  std::string_view lineEnd) {
   out.reserve(out.size() + text.size());
   for (size_t at = 0; at < text.size();) {
+    // Printable ASCII, most of any text, goes over as it is, a run at a time.
+    size_t plain = at;
+    while (plain < text.size() && text[plain] >= 0x20 && text[plain] < 0x7F) ++plain;
+    out.append(text.substr(at, plain - at));
+    at = plain;
+    if (at == text.size()) break;
     const size_t start = at;
     const char32_t c = NextUtf8(text, at);
     if (multiLine && (c == '\r' || c == '\n')) {

@@ -258,5 +258,39 @@ TEST(MaildirClient, CopiesOfOneNameNeverMeet) {
       << "the folder of its own goes with it";
 }
 
+TEST(MaildirClient, TheTemporaryFolderDoesNotGrowWithTheScan) {
+  Client c;
+  for (int i = 0; i < 4; ++i) {
+    // Shorter contents later: a file used again must not keep bytes of before.
+    c.maildir.Deliver("new", std::to_string(i) + ".x",
+                      Message("s", "b",
+                              {{Attachment("filename=\"a" + std::to_string(i) + ".txt\""),
+                                std::string(40 - 10 * i, 'a')},
+                               {Attachment("filename=\"b.txt\""), std::to_string(i)}}),
+                      kDay + i);
+  }
+  MaildirClient& client = c.Open();
+  std::filesystem::path folder;
+  for (int i = 0; i < 4; ++i) {
+    client.SetMsgIndex(i);
+    EXPECT_EQ(c.Copy(0),
+              std::pair("a" + std::to_string(i) + ".txt", std::string(40 - 10 * i, 'a')));
+    EXPECT_EQ(c.Copy(1), std::pair("b.txt"s, std::to_string(i)));
+    client.SetAttachmentIndex(0);
+    folder = std::filesystem::path(client.AttachmentPathName()).parent_path();
+  }
+  client.SetMsgIndex(0);
+  uintmax_t bytes = 0;
+  int entries = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    ++entries;
+    if (entry.is_regular_file()) bytes += entry.file_size();
+  }
+  EXPECT_EQ(bytes, 0u) << "no copy of a message the scan has left";
+  EXPECT_LE(entries, 1);
+  c.client.reset();
+  EXPECT_FALSE(testing::Exists(folder.string())) << "the folder goes with the client";
+}
+
 }  // namespace
 }  // namespace postique::posix

@@ -88,6 +88,11 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   Parsed& Current();
   Draft::Attachment& DraftAttachment();
   std::string TempFolder();
+  // Where an emptied copy waits to be the next one.
+  std::string Spare() const;
+  // A new copy at path, made from the spare when there is one; -1 with errno
+  // EEXIST when the name is taken.
+  int CreateCopy(const std::string& path);
   std::string WriteCopy(Parsed& parsed, size_t attachment);
   bool Confirm();
   // Writes the composed message into file.
@@ -98,6 +103,7 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   std::chrono::milliseconds sendmailLimit_;
   std::string temp_;  // made when the first copy is asked for
   bool signedOn_ = false, bound_ = false, unreadOnly_ = true, composing_ = false;
+  bool hasSpare_ = false;
   std::vector<Entry> fetched_;
   std::map<std::string, std::string> renamed_;  // unique name: path, as last listed
   std::chrono::steady_clock::time_point listedAt_{};
