@@ -44,12 +44,7 @@ inline void RunJob(const std::string& job, const std::string& program,
   testing::FakeProcess process;
   process.commandLine = job;
   testing::FakeMailClient mail;
-  frmRemitora window({screen, files, launcher, process, mail, mail});
-  try {
-    window.Show();
-    screen.Run(window);
-  } catch (const ProgramEnd&) {
-  }
+  RunMainWindow({screen, files, launcher, process, mail, mail});
 }
 
 }  // namespace postique::fuzz

@@ -114,6 +114,31 @@ void frmRemitora::Clicked(const std::string& control) {
   }
 }
 
+bool frmRemitora::Handle(const WindowEvent& event) {
+  switch (event.kind) {
+    case WindowEvent::kActivate:
+      Form_Activate();
+      return true;
+    case WindowEvent::kClick:
+      Clicked(form_.controls[event.control].name);
+      return true;
+    case WindowEvent::kClose:
+      return false;
+  }
+  return false;
+}
+
+int RunMainWindow(Platform platform) {
+  frmRemitora window(platform);
+  try {
+    window.Show();
+    platform.screen.Run(window);
+    return kExitNormal;
+  } catch (const ProgramEnd& end) {
+    return end.status;
+  }
+}
+
 void frmRemitora::cmdGetPedido_Click() {
   GetArchivoPedido();
 }

@@ -27,6 +27,10 @@ struct Platform {
   MAPIMessages& MAPIMessages1;
 };
 
+// Shows the main window and lets the screen run it until the program ends;
+// the program's exit status.
+int RunMainWindow(Platform platform);
+
 inline constexpr char kTitle[] = "Envio de E-Mail (Soporta Thunderbird) 38.5";
 
 class frmRemitora {
@@ -48,6 +52,9 @@ class frmRemitora {
   // The user clicked the named control: its event, if it has one; a check
   // box changes its value.
   void Clicked(const std::string& control);
+  // Runs what the user did in a window screen; false once the user has closed
+  // the window, which ends the program.
+  bool Handle(const WindowEvent& event);
 
   // Public operations.
   void FetchNewMail() {}

@@ -1,6 +1,7 @@
 // The screen port: what the windows show and what the user answers.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "app/form.h"
@@ -18,6 +19,13 @@ inline constexpr int kSystemModal = 4096;
 inline constexpr int kAnswerOk = 1, kAnswerCancel = 2, kAnswerYes = 6, kAnswerNo = 7;
 inline constexpr int kButtonsMask = 0xF, kIconMask = 0xF0;
 }  // namespace mb
+
+// What the user did in a window: queued by a window screen and run from its
+// own loop, never inside a call of the toolkit.
+struct WindowEvent {
+  enum Kind { kActivate, kClick, kClose } kind;
+  size_t control = 0;  // the clicked control's place in the form
+};
 
 class Screen {
  public:

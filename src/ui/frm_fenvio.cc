@@ -77,6 +77,14 @@ void frmFEnvio::Select(int index) {
   OptFormaEnvio_Click(index);
 }
 
+void frmFEnvio::Handle(const WindowEvent& event) {
+  if (event.kind == WindowEvent::kClose) {
+    Unload();
+  } else if (event.kind == WindowEvent::kClick) {
+    Select(form_.controls[event.control].index);
+  }
+}
+
 void frmFEnvio::OptFormaEnvio_Click(int index) {
   static constexpr std::int32_t kCodes[] = {kMethodMapi, kMethodThunderbird, kMethodCancelled};
   if (index < 0 || index >= kNada) return;

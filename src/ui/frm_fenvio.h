@@ -24,6 +24,9 @@ class frmFEnvio : public std::enable_shared_from_this<frmFEnvio> {
   // The dialog window is closed in any way.
   void Unload();
   bool loaded() const { return loaded_; }
+  // Runs what the user did in a window screen: a click on an option selects
+  // it, closing the window unloads the dialog.
+  void Handle(const WindowEvent& event);
 
   const Form& form() const { return form_; }
 

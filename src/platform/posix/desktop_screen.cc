@@ -112,25 +112,21 @@ void KeepAbove(Fl_Window& window) {
 }  // namespace
 
 struct DesktopScreen::Window {
-  struct Event {
-    enum Kind { kActivate, kClick, kClose } kind;
-    size_t control = 0;
-  };
   const Form* form = nullptr;
   std::unique_ptr<Fl_Double_Window> window;
   std::vector<Fl_Widget*> widgets;  // in the form's order, owned by window; null for none
   // What the user did, run by the screen's loops outside the toolkit's calls.
-  std::deque<Event> events;
+  std::deque<WindowEvent> events;
 
   size_t IndexOf(const Fl_Widget* widget) const {
     return static_cast<size_t>(std::find(widgets.begin(), widgets.end(), widget) - widgets.begin());
   }
   static void OnWidget(Fl_Widget* widget, void* data) {
     auto* self = static_cast<Window*>(data);
-    self->events.push_back({Event::kClick, self->IndexOf(widget)});
+    self->events.push_back({WindowEvent::kClick, self->IndexOf(widget)});
   }
   static void OnClose(Fl_Widget*, void* data) {
-    static_cast<Window*>(data)->events.push_back({Event::kClose});
+    static_cast<Window*>(data)->events.push_back({WindowEvent::kClose});
   }
 };
 
@@ -431,17 +427,12 @@ void DesktopScreen::Run(frmRemitora& window) {
   Window* w = Find(window.form());
   if (!w) return;
   // The first activation, once the window is on the screen.
-  w->events.push_back({Window::Event::kActivate});
+  w->events.push_back({WindowEvent::kActivate});
   for (;;) {
     while (!w->events.empty()) {
-      const Window::Event event = w->events.front();
+      const WindowEvent event = w->events.front();
       w->events.pop_front();
-      if (event.kind == Window::Event::kClose) return;  // closing the window ends the program
-      if (event.kind == Window::Event::kActivate) {
-        window.Form_Activate();
-        continue;
-      }
-      window.Clicked(window.form().controls[event.control].name);
+      if (!window.Handle(event)) return;
     }
     if (!w->window->shown()) return;
     Fl::wait();
@@ -465,13 +456,9 @@ void DesktopScreen::ShowModal(frmFEnvio& dialog) {
   }
   while (dialog.loaded()) {
     if (!w.events.empty()) {
-      const Window::Event event = w.events.front();
+      const WindowEvent event = w.events.front();
       w.events.pop_front();
-      if (event.kind == Window::Event::kClose) {
-        dialog.Unload();
-      } else if (event.kind == Window::Event::kClick) {
-        dialog.Select(form.controls[event.control].index);
-      }
+      dialog.Handle(event);
       continue;
     }
     if (!w.window->shown()) {

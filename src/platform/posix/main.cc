@@ -54,12 +54,5 @@ int main(int argc, char** argv) {
   posix::TerminalScreen terminal(std::cin, std::cout);
   Screen& screen = desktop ? static_cast<Screen&>(*desktop) : terminal;
   posix::MaildirClient mail(screen, MaildirProfile());
-  frmRemitora window({screen, files, launcher, process, mail, mail});
-  try {
-    window.Show();
-    screen.Run(window);
-    return kExitNormal;
-  } catch (const ProgramEnd& end) {
-    return end.status;
-  }
+  return RunMainWindow({screen, files, launcher, process, mail, mail});
 }

@@ -37,12 +37,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
       mapi,
       {[&screen] { return reinterpret_cast<ULONG_PTR>(screen.MainWindow()); },
        [] { return win32::SignOnObstacle(win32::FindDefaultMailClient(), sizeof(void*) * 8); }});
-  frmRemitora window({screen, files, launcher, process, mail, mail});
-  try {
-    window.Show();
-    screen.Run(window);
-    return kExitNormal;
-  } catch (const ProgramEnd& end) {
-    return end.status;
-  }
+  return RunMainWindow({screen, files, launcher, process, mail, mail});
 }

@@ -80,8 +80,6 @@ class MapiClient : public MAPISession, public MAPIMessages {
   Draft::Attachment& DraftAttachment();
   Read& Current();
   std::vector<Recipient> Recipients() const;
-  void SendWide(const std::vector<Recipient>& to, FLAGS flags);
-  void SendAnsi(const std::vector<Recipient>& to, FLAGS flags);
   // Removes the attachment files the mail program wrote for the current
   // message: nobody asks for them once the scan has left it.
   void ForgetCurrent();

@@ -79,19 +79,15 @@ bool Installed(HDC dc, const std::wstring& face) {
 }  // namespace
 
 struct Win32Screen::Window {
-  struct Event {
-    enum Kind { kActivate, kClick, kClose } kind;
-    size_t control = 0;
-  };
   Win32Screen* screen;
   const Form* form;
   HWND hwnd = nullptr;
   std::vector<HWND> controls;  // in the form's order; null where nothing is shown
   HWND lastFocus = nullptr;
   // What the user did, run by the message loops outside any window procedure.
-  std::deque<Event> events;
+  std::deque<WindowEvent> events;
 
-  void Queue(Event event) {
+  void Queue(WindowEvent event) {
     events.push_back(event);
     // A message sent from elsewhere is handled inside GetMessage, which then
     // goes on waiting: this wakes the loop for the event.
@@ -451,16 +447,12 @@ void Win32Screen::Run(frmRemitora& window) {
   if (!w) return;
   // The first activation, once the window is on the screen; the later ones
   // come from the system.
-  w->events.push_back({Window::Event::kActivate});
+  w->events.push_back({WindowEvent::kActivate});
   for (;;) {
     while (!w->events.empty()) {
-      const Window::Event event = w->events.front();
+      const WindowEvent event = w->events.front();
       w->events.pop_front();
-      if (event.kind == Window::Event::kActivate) {
-        window.Form_Activate();
-        continue;
-      }
-      window.Clicked(window.form().controls[event.control].name);
+      if (!window.Handle(event)) return;
     }
     MSG msg;
     if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) return;  // the main window was closed
@@ -490,13 +482,9 @@ void Win32Screen::ShowModal(frmFEnvio& dialog) {
   w.FocusFirst();
   while (dialog.loaded()) {
     if (!w.events.empty()) {
-      const Window::Event event = w.events.front();
+      const WindowEvent event = w.events.front();
       w.events.pop_front();
-      if (event.kind == Window::Event::kClose) {
-        dialog.Unload();
-      } else if (event.kind == Window::Event::kClick) {
-        dialog.Select(form.controls[event.control].index);
-      }
+      dialog.Handle(event);
       continue;
     }
     MSG msg;
@@ -581,7 +569,7 @@ LRESULT Win32Screen::OnMessage(Window& w, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND: {
       const size_t i = w.IndexOf(reinterpret_cast<HWND>(lParam));
       if (i < w.controls.size() && HIWORD(wParam) == BN_CLICKED) {
-        w.Queue({Window::Event::kClick, i});
+        w.Queue({WindowEvent::kClick, i});
       }
       return 0;
     }
@@ -590,7 +578,7 @@ LRESULT Win32Screen::OnMessage(Window& w, UINT message, WPARAM wParam, LPARAM lP
         const HWND focus = ::GetFocus();
         if (focus && ::IsChild(hwnd, focus)) w.lastFocus = focus;
       } else if (hwnd == main_) {
-        w.Queue({Window::Event::kActivate});
+        w.Queue({WindowEvent::kActivate});
       }
       break;
     case WM_SETFOCUS:
@@ -603,7 +591,7 @@ LRESULT Win32Screen::OnMessage(Window& w, UINT message, WPARAM wParam, LPARAM lP
       return 0;
     case WM_CLOSE:
       if (hwnd != main_) {
-        w.Queue({Window::Event::kClose});
+        w.Queue({WindowEvent::kClose});
         return 0;
       }
       break;

@@ -59,8 +59,6 @@ class Win32Screen : public Screen {
   HFONT FontFor(const Control* control);
   HBRUSH BrushFor(COLORREF color);
   void FitToCaption(Window& window, size_t control);
-  // Runs the events queued for window until none is left.
-  void Drain(Window& window);
   // Tab and the arrow keys move between the controls in tab order.
   bool HandleKey(const MSG& msg);
 
