@@ -38,14 +38,7 @@ class OnDesktop {
   OnDesktop(const std::string& program, const std::vector<std::string>& args,
             const std::map<std::string, std::string>& env) {
     pid_ = ::fork();
-    if (pid_ == 0) {
-      for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
-      std::vector<char*> argv{const_cast<char*>(program.c_str())};
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      ::execv(program.c_str(), argv.data());
-      ::_exit(127);
-    }
+    if (pid_ == 0) ExecProgram(program, args, env, 127);
   }
   ~OnDesktop() {
     if (pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0) {

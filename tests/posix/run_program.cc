@@ -12,6 +12,16 @@
 
 namespace postique::testing {
 
+void ExecProgram(const std::string& program, const std::vector<std::string>& args,
+                 const std::map<std::string, std::string>& env, int failed) {
+  for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  ::execv(program.c_str(), argv.data());
+  ::_exit(failed);
+}
+
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::string& input, const std::map<std::string, std::string>& env) {
   TempDir io;
@@ -26,12 +36,7 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     ::dup2(out, 1);
     // The terminal's program unless a display is given on purpose.
     ::unsetenv("DISPLAY");
-    for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(126);
+    ExecProgram(program, args, env, 126);
   }
   int status = 0;
   ::waitpid(pid, &status, 0);

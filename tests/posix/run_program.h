@@ -17,6 +17,11 @@ struct ProgramRun {
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::string& input, const std::map<std::string, std::string>& env = {});
 
+// In a child process: adds env to the environment and becomes program, or
+// ends with status failed.
+[[noreturn]] void ExecProgram(const std::string& program, const std::vector<std::string>& args,
+                              const std::map<std::string, std::string>& env, int failed);
+
 class TempDir;
 
 // Copies the program into a folder of its own, where it keeps its log and
