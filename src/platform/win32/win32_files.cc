@@ -60,7 +60,7 @@ std::string ReadAll(HANDLE handle, const std::string& path) {
   return data;
 }
 
-std::string FolderOf(const std::string& path) {
+std::string ParentOf(const std::string& path) {
   const size_t separator = path.find_last_of("\\/");
   return separator == std::string::npos ? "." : path.substr(0, separator);
 }
@@ -102,7 +102,7 @@ std::string ExecutableFolder() {
     }
     buffer.resize(buffer.size() * 2);
   }
-  return FolderOf(Utf8(buffer));
+  return ParentOf(Utf8(buffer));
 }
 
 // Counts normal, archive and read-only files; folders, hidden and system
@@ -140,7 +140,7 @@ void Win32Files::Copy(const std::string& from, const std::string& to) {
   NeedDiskFile(in, from);
   // Staged hidden beside the target: the rename never leaves the volume, and
   // nobody takes a half-written file for the real one.
-  const std::string folder = FolderOf(to);
+  const std::string folder = ParentOf(to);
   const std::string staged = folder + "\\" + StagingName();
   // Shared for deletion only, so that a failure can remove it while open.
   Handle out(::CreateFileW(Wide(staged).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
