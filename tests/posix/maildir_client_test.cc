@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <thread>
 
 #include "fakes/failures.h"
 #include "fakes/fake_screen.h"
@@ -175,6 +176,21 @@ TEST(MaildirClient, BrokenAndVanishingMessagesCountWithoutStoppingTheScan) {
   EXPECT_EQ(client.AttachmentCount(), 0);
   client.SetMsgIndex(3);
   EXPECT_EQ(client.MsgSubject(), "se mueve") << "found under its unique name";
+}
+
+TEST(MaildirClient, AMessageMovedAgainIsFoundUnderItsNewestName) {
+  Client c;
+  const std::string first = c.maildir.Deliver("new", "1.x", Message("uno", "b"), kDay);
+  const std::string second = c.maildir.Deliver("new", "2.x", Message("dos", "b"), kDay + 1);
+  MaildirClient& client = c.Open();
+  std::filesystem::rename(first, c.maildir / "cur/1.x:2,");
+  std::filesystem::rename(second, c.maildir / "cur/2.x:2,");
+  EXPECT_EQ(client.MsgSubject(), "uno");
+  // Flagged again after the listing that found it in cur/.
+  std::filesystem::rename(c.maildir / "cur/2.x:2,", c.maildir / "cur/2.x:2,S");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  client.SetMsgIndex(1);
+  EXPECT_EQ(client.MsgSubject(), "dos");
 }
 
 TEST(MaildirClient, HostileAttachmentNamesNeverLeaveTheTemporaryFolder) {

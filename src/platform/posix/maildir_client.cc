@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <type_traits>
 
 #include "app/failure.h"
 #include "app/text.h"
@@ -102,28 +103,35 @@ Ref<InternetAddressList> Recipients(const std::string& destination) {
   return all;
 }
 
-// Calls visit with every name in folder that does not start with a point;
-// false when the folder cannot be read.
+constexpr const char* kFolders[] = {"new", "cur"};
+
+// Calls visit with every name (a C string) in the open folder that does not start with a
+// point; false when the folder cannot be read.
 template <class Visit>
-bool ForEachName(const std::string& folder, Visit&& visit) {
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-  if (!dir) return false;
+bool ForEachName(int folder, Visit&& visit) {
+  const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(fd), ::closedir);
+  if (!dir) {
+    ::close(fd);
+    return false;
+  }
   while (const dirent* entry = ::readdir(dir.get())) {
-    if (entry->d_name[0] != '.') visit(std::string(entry->d_name));
+    if (entry->d_name[0] != '.') visit(static_cast<const char*>(entry->d_name));
   }
   return true;
 }
 
 // The Maildir name without its flags, which other readers may change.
-std::string UniqueOf(const std::string& name) {
+std::string_view UniqueOfName(std::string_view name) {
   return name.substr(0, name.find(':'));
 }
 
-// Opens a regular file to read, never waiting: something else put in its
-// place (a FIFO, a device) is not opened. -1 with errno set otherwise; its
-// size goes to size.
-int OpenFile(const std::string& path, off_t& size) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+// Opens a regular file of folder to read, never waiting: something else put
+// in its place (a FIFO, a device) is not opened. -1 with errno set
+// otherwise; its size goes to size.
+int OpenFile(int folder, const char* name, off_t& size) {
+  const int fd = ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -152,25 +160,59 @@ bool ReadWhole(int fd, size_t size, GByteArray* into) {
 
 }  // namespace
 
-int MaildirClient::OpenMessage(const Entry& entry, off_t& size) {
-  int fd = OpenFile(entry.path, size);
+std::string_view MaildirClient::NameOf(const Entry& entry) const {
+  return std::string_view(names_).substr(entry.name, entry.length);
+}
+
+std::string_view MaildirClient::UniqueOf(const Entry& entry) const {
+  return NameOf(entry).substr(0, entry.uniqueLength);
+}
+
+int MaildirClient::OpenMessage(Entry& entry, off_t& size) {
+  const int fd = OpenFile(folders_[entry.folder].get(), NameOf(entry).data(), size);
   if (fd >= 0 || errno != ENOENT) return fd;
   // Another reader moved it from new/ to cur/ or changed its flags: it is
   // looked for by its unique name in one listing of both folders, made again
   // at most once a second however many move meanwhile.
   const auto now = std::chrono::steady_clock::now();
-  auto found = renamed_.find(entry.unique);
-  if (found == renamed_.end() && now - listedAt_ >= std::chrono::seconds(1)) {
-    renamed_.clear();
-    listedAt_ = now;
-    for (const char* sub : {"cur", "new"}) {
-      const std::string folder = maildir_ + "/" + sub;
-      ForEachName(folder,
-                  [&](const std::string& name) { renamed_[UniqueOf(name)] = folder + "/" + name; });
+  if (now - listedAt_ < std::chrono::seconds(1)) return -1;
+  listedAt_ = now;
+  const Entry before = entry;
+  Relist();
+  if (entry.name == before.name) return -1;  // not found under another name
+  return OpenFile(folders_[entry.folder].get(), NameOf(entry).data(), size);
+}
+
+void MaildirClient::Relist() {
+  // Orders positions in fetched_, and a unique name among them.
+  const auto key = [&](const auto& x) -> std::string_view {
+    if constexpr (std::is_same_v<std::decay_t<decltype(x)>, unsigned>) {
+      return UniqueOf(fetched_[x]);
+    } else {
+      return x;
     }
-    found = renamed_.find(entry.unique);
+  };
+  const auto byUnique = [&](const auto& a, const auto& b) { return key(a) < key(b); };
+  if (byUnique_.empty()) {
+    byUnique_.resize(fetched_.size());
+    for (unsigned i = 0; i < byUnique_.size(); ++i) byUnique_[i] = i;
+    std::sort(byUnique_.begin(), byUnique_.end(), byUnique);
   }
-  return found == renamed_.end() ? -1 : OpenFile(found->second, size);
+  // cur/ first: a name in both folders is taken from new/, as it was listed.
+  for (const unsigned char folder : {1, 0}) {
+    ForEachName(folders_[folder].get(), [&](const std::string_view name) {
+      const auto [from, to] =
+          std::equal_range(byUnique_.begin(), byUnique_.end(), UniqueOfName(name), byUnique);
+      for (auto i = from; i != to; ++i) {
+        Entry& entry = fetched_[*i];
+        if (entry.folder == folder && NameOf(entry) == name) continue;
+        entry.name = names_.size();
+        names_.append(name) += '\0';
+        entry.length = static_cast<unsigned short>(name.size());
+        entry.folder = folder;
+      }
+    });
+  }
 }
 
 struct MaildirClient::Parsed {
@@ -297,7 +339,7 @@ int MaildirClient::CreateCopy(const std::string& path) {
 }
 
 void MaildirClient::SignOn() {
-  for (const char* sub : {"new", "cur"}) {
+  for (const char* sub : kFolders) {
     const std::string folder = maildir_ + "/" + sub;
     struct stat st;
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
@@ -332,25 +374,35 @@ void MaildirClient::Fetch() {
   composing_ = false;
   ForgetCurrent();
   fetched_.clear();
-  renamed_.clear();
+  names_.clear();
+  byUnique_.clear();
   listedAt_ = {};
   index_ = -1;
-  for (const char* sub : {"new", "cur"}) {
-    const std::string folder = maildir_ + "/" + sub;
-    const bool listed = ForEachName(folder, [&](const std::string& name) {
-      const size_t info = name.find(":2,");
-      const std::string flags = info == std::string::npos ? "" : name.substr(info + 3);
-      if (flags.find('T') != std::string::npos) return;
-      if (unreadOnly_ && flags.find('S') != std::string::npos) return;
-      const std::string path = folder + "/" + name;
-      struct stat st;
-      if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;  // gone meanwhile
-      fetched_.push_back({UniqueOf(name), path, static_cast<long long>(st.st_mtime)});
-    });
-    if (!listed) throw ErrnoFailure(errno, folder);
+  for (unsigned char folder = 0; folder < 2; ++folder) {
+    const std::string path = maildir_ + "/" + kFolders[folder];
+    Fd& fd = folders_[folder];
+    fd.Reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const bool listed =
+        fd.get() >= 0 && ForEachName(fd.get(), [&](const char* file) {
+          const std::string_view name = file;
+          const size_t info = name.find(":2,");
+          const std::string_view flags =
+              info == std::string_view::npos ? "" : name.substr(info + 3);
+          if (flags.find('T') != std::string_view::npos) return;
+          if (unreadOnly_ && flags.find('S') != std::string_view::npos) return;
+          struct stat st;
+          if (::fstatat(fd.get(), file, &st, 0) != 0 || !S_ISREG(st.st_mode)) {
+            return;  // gone meanwhile
+          }
+          fetched_.push_back({names_.size(), static_cast<long long>(st.st_mtime),
+                              static_cast<unsigned short>(name.size()),
+                              static_cast<unsigned short>(UniqueOfName(name).size()), folder});
+          names_.append(name) += '\0';
+        });
+    if (!listed) throw ErrnoFailure(errno, path);
   }
-  std::sort(fetched_.begin(), fetched_.end(), [](const Entry& a, const Entry& b) {
-    return a.delivered != b.delivered ? a.delivered < b.delivered : a.unique < b.unique;
+  std::sort(fetched_.begin(), fetched_.end(), [&](const Entry& a, const Entry& b) {
+    return a.delivered != b.delivered ? a.delivered < b.delivered : UniqueOf(a) < UniqueOf(b);
   });
   if (!fetched_.empty()) index_ = 0;
 }

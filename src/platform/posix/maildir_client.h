@@ -5,12 +5,13 @@
 #include <sys/types.h>
 
 #include <chrono>
-#include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/screen.h"
+#include "platform/posix/fd.h"
 #include "transport/mail_session.h"
 
 namespace postique::posix {
@@ -62,9 +63,15 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   struct Parsed;
 
  private:
+  // A listed message. Its file name, kept in names_ with all the others so
+  // that a large inbox costs a few bytes a message, and ended there by a
+  // NUL, starts with its unique name; the flags after it are what other
+  // readers may change.
   struct Entry {
-    std::string unique, path;  // path ends in the unique name and its flags
-    long long delivered;       // seconds since the epoch
+    size_t name;
+    long long delivered;  // seconds since the epoch
+    unsigned short length, uniqueLength;
+    unsigned char folder;  // new/ or cur/, as in folders_
   };
   struct Draft {
     struct Attachment {
@@ -80,9 +87,14 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   static constexpr long long kReadWhole = 1 << 20;
 
   void NeedSession() const;
+  std::string_view NameOf(const Entry& entry) const;
+  std::string_view UniqueOf(const Entry& entry) const;
   // Opens a listed message, wherever another reader has moved it since, and
   // gives its size; -1 when it is gone or is no file.
-  int OpenMessage(const Entry& entry, off_t& size);
+  int OpenMessage(Entry& entry, off_t& size);
+  // Lists both folders again and gives every message found under another
+  // name its new one.
+  void Relist();
   // Lets go of the current message and removes its attachment copies.
   void ForgetCurrent();
   Parsed& Current();
@@ -104,8 +116,10 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   std::string temp_;  // made when the first copy is asked for
   bool signedOn_ = false, bound_ = false, unreadOnly_ = true, composing_ = false;
   bool hasSpare_ = false;
+  Fd folders_[2]{Fd(-1), Fd(-1)};  // new/ and cur/ while fetched
   std::vector<Entry> fetched_;
-  std::map<std::string, std::string> renamed_;  // unique name: path, as last listed
+  std::string names_;
+  std::vector<unsigned> byUnique_;  // fetched_ in the order of their unique names, once needed
   std::chrono::steady_clock::time_point listedAt_{};
   int index_ = -1, attachmentIndex_ = 0, copies_ = 0;
   std::unique_ptr<Parsed> current_;
