@@ -171,15 +171,13 @@ std::string_view MaildirClient::UniqueOf(const Entry& entry) const {
 int MaildirClient::OpenMessage(Entry& entry, off_t& size) {
   const int fd = OpenFile(folders_[entry.folder].get(), NameOf(entry).data(), size);
   if (fd >= 0 || errno != ENOENT) return fd;
-  // Another reader moved it from new/ to cur/ or changed its flags: it is
-  // looked for by its unique name in one listing of both folders, made again
-  // at most once a second however many move meanwhile.
-  const auto now = std::chrono::steady_clock::now();
-  if (now - listedAt_ < std::chrono::seconds(1)) return -1;
-  listedAt_ = now;
-  const Entry before = entry;
+  // Another reader moved it from new/ to cur/ or changed its flags. One
+  // listing of both folders finds it under its unique name and gives every
+  // other message moved meanwhile its new name too: a reader moving the
+  // whole inbox during the scan costs a few listings, not one a message.
+  const size_t before = entry.name;
   Relist();
-  if (entry.name == before.name) return -1;  // not found under another name
+  if (entry.name == before) return -1;  // gone
   return OpenFile(folders_[entry.folder].get(), NameOf(entry).data(), size);
 }
 
@@ -198,8 +196,9 @@ void MaildirClient::Relist() {
     for (unsigned i = 0; i < byUnique_.size(); ++i) byUnique_[i] = i;
     std::sort(byUnique_.begin(), byUnique_.end(), byUnique);
   }
-  // cur/ first: a name in both folders is taken from new/, as it was listed.
-  for (const unsigned char folder : {1, 0}) {
+  // new/ first: a message moved to cur/ while the folders are listed is seen
+  // in one of them.
+  for (const unsigned char folder : {0, 1}) {
     ForEachName(folders_[folder].get(), [&](const std::string_view name) {
       const auto [from, to] =
           std::equal_range(byUnique_.begin(), byUnique_.end(), UniqueOfName(name), byUnique);
@@ -376,7 +375,6 @@ void MaildirClient::Fetch() {
   fetched_.clear();
   names_.clear();
   byUnique_.clear();
-  listedAt_ = {};
   index_ = -1;
   for (unsigned char folder = 0; folder < 2; ++folder) {
     const std::string path = maildir_ + "/" + kFolders[folder];

@@ -120,7 +120,6 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   std::vector<Entry> fetched_;
   std::string names_;
   std::vector<unsigned> byUnique_;  // fetched_ in the order of their unique names, once needed
-  std::chrono::steady_clock::time_point listedAt_{};
   int index_ = -1, attachmentIndex_ = 0, copies_ = 0;
   std::unique_ptr<Parsed> current_;
   Draft draft_;
