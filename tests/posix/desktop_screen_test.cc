@@ -8,6 +8,7 @@
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 #include "app/frm_remitora.h"
@@ -77,6 +78,14 @@ void ExpectLaidOut(const Desktop& d, const Form& form) {
     EXPECT_EQ(w->visible() != 0, c.visible) << name;
     const Font& font = c.font.name.empty() ? Font{"MS Sans Serif", 8.25, false} : c.font;
     EXPECT_EQ(w->labelfont(), font.bold ? FL_HELVETICA_BOLD : FL_HELVETICA) << name;
+    if (c.kind == ControlKind::kLabel && !c.autoSize) {
+      // The whole caption shows, in type at most a fifth smaller.
+      const int designed = static_cast<int>(std::lround(font.points * d.screen->dpi() / 72));
+      EXPECT_TRUE(w->labelsize() <= designed && w->labelsize() >= designed * 4 / 5) << name;
+      int textWidth = w->w(), textHeight = 0;
+      w->measure_label(textWidth, textHeight);
+      EXPECT_TRUE(textWidth <= w->w() && textHeight <= w->h()) << name;
+    }
     // The toolkit moves the focus in the order of its containers' children.
     const Fl_Group* parent = w->parent();
     for (const Control& other : form.controls) {

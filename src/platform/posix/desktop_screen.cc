@@ -71,6 +71,17 @@ std::vector<Button> ButtonsOf(int style) {
   }
 }
 
+// A form's label, its caption drawn out to its edges as the forms' own
+// labels are; the toolkit would keep it 3 pixels in from each side.
+class Caption : public Fl_Box {
+ public:
+  using Fl_Box::Fl_Box;
+  void draw() override {
+    draw_box();
+    draw_label(x(), y(), w(), h());
+  }
+};
+
 // The icon of a box: a disc with its sign.
 class Icon : public Fl_Box {
  public:
@@ -214,7 +225,7 @@ DesktopScreen::Window& DesktopScreen::Create(const Form& form, bool dialog) {
     Fl_Widget* widget = nullptr;
     switch (c.kind) {
       case ControlKind::kLabel: {
-        auto* label = new Fl_Box(x, y, cw, ch);
+        auto* label = new Caption(x, y, cw, ch);
         label->box(FL_NO_BOX);
         label->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP |
                      FL_ALIGN_CLIP);
@@ -270,11 +281,10 @@ DesktopScreen::Window& DesktopScreen::Create(const Form& form, bool dialog) {
     }
     const Font& font = c.font.name.empty() ? kFormFont : c.font;
     widget->labelfont(FaceOf(font));
-    widget->labelsize(static_cast<int>(std::lround(font.points * dpi_ / 72)));
     widget->labelcolor(ColorOf(c.fore, FL_FOREGROUND_COLOR));
     if (!c.visible) widget->hide();
     w.widgets[i] = widget;
-    if (c.autoSize) FitToCaption(w, i);
+    FitCaption(w, i);
   }
   return w;
 }
@@ -284,14 +294,30 @@ void DesktopScreen::Destroy(const Form& form) {
   Fl::flush();
 }
 
-void DesktopScreen::FitToCaption(Window& w, size_t i) {
+void DesktopScreen::FitCaption(Window& w, size_t i) {
+  const Control& control = w.form->controls[i];
+  const Font& font = control.font.name.empty() ? kFormFont : control.font;
+  const int designed = static_cast<int>(std::lround(font.points * dpi_ / 72));
   Fl_Widget* widget = w.widgets[i];
-  int textWidth = 0, textHeight = 0;
-  widget->measure_label(textWidth, textHeight);
-  const Fl_Group* parent = widget->parent();
-  const int room = parent->x() + parent->w() - widget->x();
-  // A left-aligned label is drawn 3 pixels in from each side.
-  widget->size(std::max(1, std::min(textWidth + 8, room)), widget->h());
+  widget->labelsize(designed);
+  if (control.kind != ControlKind::kLabel) return;
+  if (control.autoSize) {
+    int textWidth = 0, textHeight = 0;
+    widget->measure_label(textWidth, textHeight);
+    const Fl_Group* parent = widget->parent();
+    const int room = parent->x() + parent->w() - widget->x();
+    widget->size(std::max(1, std::min(textWidth + 2, room)), widget->h());
+    return;
+  }
+  // Helvetica runs wider than the forms' face: a caption that misses its
+  // box by a little is drawn up to a fifth smaller rather than cut.
+  for (int size = designed; size >= designed * 4 / 5; --size) {
+    widget->labelsize(size);
+    int textWidth = widget->w(), textHeight = 0;  // wrapped at the label's width
+    widget->measure_label(textWidth, textHeight);
+    if (textWidth <= widget->w() && textHeight <= widget->h()) return;
+  }
+  widget->labelsize(designed);
 }
 
 void DesktopScreen::Show(const Form& form) {
@@ -313,7 +339,7 @@ void DesktopScreen::Changed(const Form& form, const Control& control, Change cha
       } else {
         widget->copy_label(LabelText(ShownText(control)).c_str());
       }
-      if (control.autoSize) FitToCaption(*w, i);
+      FitCaption(*w, i);
       break;
     case Change::kVisible:
       if (control.visible) {

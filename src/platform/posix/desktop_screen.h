@@ -62,7 +62,9 @@ class DesktopScreen : public Screen {
   Window& Create(const Form& form, bool dialog);
   void Destroy(const Form& form);
   Window* Find(const Form& form) const;
-  void FitToCaption(Window& window, size_t control);
+  // Gives a label its caption's width when it sizes itself, else the size
+  // of type that fits its caption into it.
+  void FitCaption(Window& window, size_t control);
 
   double dpi_ = 96;
   std::vector<std::unique_ptr<Window>> windows_;
