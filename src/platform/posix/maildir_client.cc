@@ -307,8 +307,12 @@ void MaildirClient::ForgetCurrent() {
       // Emptied and kept, nameless, for the next copy: on ext4 without a
       // journal every file deleted in the last minutes slows each later
       // creation of a file, so a scan that deleted one copy per order would
-      // slow down as it goes.
-      if (::truncate(a.copy.c_str(), 0) == 0 && ::rename(a.copy.c_str(), Spare().c_str()) == 0) {
+      // slow down as it goes. Emptied through a descriptor closed at once:
+      // ext4 writes a file out to disk at the first close after it was
+      // emptied, and that close is now, with nothing in it, not after the
+      // next copy was written into it.
+      const int emptied = ::open(a.copy.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+      if (emptied >= 0 && ::close(emptied) == 0 && ::rename(a.copy.c_str(), Spare().c_str()) == 0) {
         hasSpare_ = true;
       } else {
         ::unlink(a.copy.c_str());
@@ -328,7 +332,7 @@ int MaildirClient::CreateCopy(const std::string& path) {
   if (hasSpare_) {
     if (::renameat2(AT_FDCWD, Spare().c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
       hasSpare_ = false;
-      return ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+      return ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);  // empty: see ForgetCurrent
     }
     if (errno == EEXIST) return -1;  // the name is taken
     hasSpare_ = false;
