@@ -75,6 +75,15 @@ TEST(MaildirClient, FetchesNewAndCurOldestFirstSkippingWhatIsNotInbox) {
   EXPECT_EQ(c.Subjects(true), (std::vector<std::string>{"primero", "nuevo"}));
 }
 
+TEST(MaildirClient, AMessageListedInBothFoldersIsReadOnce) {
+  // Moved from new/ to cur/ between the listings of the two folders.
+  Client c;
+  c.maildir.Deliver("new", "1.x", Message("nuevo", "b"), kDay);
+  c.maildir.Deliver("cur", "1.x:2,S", Message("leído", "b"), kDay);
+  c.maildir.Deliver("new", "2.x", Message("otro", "b"), kDay);
+  EXPECT_EQ(c.Subjects(), (std::vector<std::string>{"leído", "otro"}));
+}
+
 TEST(MaildirClient, ReadsDecodedFieldsWithoutChangingTheMessage) {
   Client c;
   const std::string raw =

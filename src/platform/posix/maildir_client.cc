@@ -403,6 +403,15 @@ void MaildirClient::Fetch() {
         });
     if (!listed) throw ErrnoFailure(errno, path);
   }
+  // A message moved from new/ to cur/ between the two listings is in both:
+  // it is read once, as it is in cur/.
+  std::sort(fetched_.begin(), fetched_.end(), [&](const Entry& a, const Entry& b) {
+    return UniqueOf(a) != UniqueOf(b) ? UniqueOf(a) < UniqueOf(b) : a.folder > b.folder;
+  });
+  fetched_.erase(
+      std::unique(fetched_.begin(), fetched_.end(),
+                  [&](const Entry& a, const Entry& b) { return UniqueOf(a) == UniqueOf(b); }),
+      fetched_.end());
   std::sort(fetched_.begin(), fetched_.end(), [&](const Entry& a, const Entry& b) {
     return a.delivered != b.delivered ? a.delivered < b.delivered : UniqueOf(a) < UniqueOf(b);
   });
