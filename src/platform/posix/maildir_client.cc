@@ -175,6 +175,10 @@ int MaildirClient::OpenMessage(Entry& entry, off_t& size) {
   // listing of both folders finds it under its unique name and gives every
   // other message moved meanwhile its new name too: a reader moving the
   // whole inbox during the scan costs a few listings, not one a message.
+  // One missing from two listings is gone, as are the others missing with
+  // it: a thousand messages deleted meanwhile cost two listings, not a
+  // thousand. (One listing alone may miss a message renamed while it runs.)
+  if (entry.unlisted >= 2) return -1;
   const size_t before = entry.name;
   Relist();
   if (entry.name == before) return -1;  // gone
@@ -198,11 +202,13 @@ void MaildirClient::Relist() {
   }
   // new/ first: a message moved to cur/ while the folders are listed is seen
   // in one of them.
+  std::vector<bool> listed(fetched_.size());
   for (const unsigned char folder : {0, 1}) {
     ForEachName(folders_[folder].get(), [&](const std::string_view name) {
       const auto [from, to] =
           std::equal_range(byUnique_.begin(), byUnique_.end(), UniqueOfName(name), byUnique);
       for (auto i = from; i != to; ++i) {
+        listed[*i] = true;
         Entry& entry = fetched_[*i];
         if (entry.folder == folder && NameOf(entry) == name) continue;
         entry.name = names_.size();
@@ -211,6 +217,10 @@ void MaildirClient::Relist() {
         entry.folder = folder;
       }
     });
+  }
+  for (size_t i = 0; i < fetched_.size(); ++i) {
+    unsigned char& unlisted = fetched_[i].unlisted;
+    unlisted = listed[i] ? 0 : std::min(unlisted + 1, 2);
   }
 }
 
@@ -398,7 +408,7 @@ void MaildirClient::Fetch() {
           }
           fetched_.push_back({names_.size(), static_cast<long long>(st.st_mtime),
                               static_cast<unsigned short>(name.size()),
-                              static_cast<unsigned short>(UniqueOfName(name).size()), folder});
+                              static_cast<unsigned short>(UniqueOfName(name).size()), folder, 0});
           names_.append(name) += '\0';
         });
     if (!listed) throw ErrnoFailure(errno, path);

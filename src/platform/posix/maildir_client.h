@@ -71,7 +71,8 @@ class MaildirClient : public MAPISession, public MAPIMessages {
     size_t name;
     long long delivered;  // seconds since the epoch
     unsigned short length, uniqueLength;
-    unsigned char folder;  // new/ or cur/, as in folders_
+    unsigned char folder;    // new/ or cur/, as in folders_
+    unsigned char unlisted;  // the listings in a row, up to two, it was not in
   };
   struct Draft {
     struct Attachment {
