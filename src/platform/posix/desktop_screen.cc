@@ -306,6 +306,7 @@ void DesktopScreen::FitCaption(Window& w, size_t i) {
     widget->measure_label(textWidth, textHeight);
     const Fl_Group* parent = widget->parent();
     const int room = parent->x() + parent->w() - widget->x();
+    // Two pixels to spare, for the edge of the last letter.
     widget->size(std::max(1, std::min(textWidth + 2, room)), widget->h());
     return;
   }
