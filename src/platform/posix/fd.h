@@ -2,11 +2,25 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
+#include <string_view>
 
 #include "platform/posix/errno_failure.h"
 
 namespace postique::posix {
+
+// Writes all of data to fd, going on after interruptions; false, with errno
+// set, on an error.
+inline bool WriteFully(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
 
 // Owns a file descriptor; -1 holds none.
 class Fd {

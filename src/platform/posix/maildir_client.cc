@@ -13,7 +13,6 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <type_traits>
 
 #include "app/failure.h"
 #include "app/text.h"
@@ -186,27 +185,25 @@ int MaildirClient::OpenMessage(Entry& entry, off_t& size) {
 }
 
 void MaildirClient::Relist() {
-  // Orders positions in fetched_, and a unique name among them.
-  const auto key = [&](const auto& x) -> std::string_view {
-    if constexpr (std::is_same_v<std::decay_t<decltype(x)>, unsigned>) {
-      return UniqueOf(fetched_[x]);
-    } else {
-      return x;
-    }
-  };
-  const auto byUnique = [&](const auto& a, const auto& b) { return key(a) < key(b); };
+  const auto unique = [&](unsigned i) { return UniqueOf(fetched_[i]); };
   if (byUnique_.empty()) {
     byUnique_.resize(fetched_.size());
     for (unsigned i = 0; i < byUnique_.size(); ++i) byUnique_[i] = i;
-    std::sort(byUnique_.begin(), byUnique_.end(), byUnique);
+    std::sort(byUnique_.begin(), byUnique_.end(),
+              [&](unsigned a, unsigned b) { return unique(a) < unique(b); });
   }
   // new/ first: a message moved to cur/ while the folders are listed is seen
   // in one of them.
   std::vector<bool> listed(fetched_.size());
   for (const unsigned char folder : {0, 1}) {
     ForEachName(folders_[folder].get(), [&](const std::string_view name) {
-      const auto [from, to] =
-          std::equal_range(byUnique_.begin(), byUnique_.end(), UniqueOfName(name), byUnique);
+      const std::string_view wanted = UniqueOfName(name);
+      const auto from =
+          std::lower_bound(byUnique_.begin(), byUnique_.end(), wanted,
+                           [&](unsigned i, std::string_view v) { return unique(i) < v; });
+      const auto to =
+          std::upper_bound(from, byUnique_.end(), wanted,
+                           [&](std::string_view v, unsigned i) { return v < unique(i); });
       for (auto i = from; i != to; ++i) {
         listed[*i] = true;
         Entry& entry = fetched_[*i];
@@ -543,19 +540,9 @@ std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
   }
   // A private copy, only read back by the copy into the order folder: it is
   // written whole, never synced.
-  const auto writeAll = [&](const char* data, size_t size) {
-    while (size > 0) {
-      const ssize_t n = ::write(fd.get(), data, size);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return false;
-      data += n;
-      size -= static_cast<size_t>(n);
-    }
-    return true;
-  };
   bool written = true;
   if (!a.part) {
-    written = writeAll(a.data.data(), a.data.size());
+    written = WriteFully(fd.get(), a.data);
   } else if (GMimeDataWrapper* content = g_mime_part_get_content(a.part)) {
     GMimeStream* encoded = g_mime_data_wrapper_get_stream(content);
     const gint64 size = encoded ? g_mime_stream_length(encoded) : -1;
@@ -564,7 +551,8 @@ std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
       Ref<GMimeStream> memory(g_mime_stream_mem_new());
       const GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
       written = g_mime_data_wrapper_write_to_stream(content, memory.get()) >= 0 &&
-                writeAll(reinterpret_cast<const char*>(bytes->data), bytes->len);
+                WriteFully(fd.get(), std::string_view(reinterpret_cast<const char*>(bytes->data),
+                                                      bytes->len));
     } else {
       // A large one streams from the message through the decoder.
       Ref<GMimeStream> out(g_mime_stream_fs_new(fd.get()));

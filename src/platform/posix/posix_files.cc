@@ -22,14 +22,7 @@ namespace {
 }
 
 void WriteAll(int fd, std::string_view data, const std::string& path) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      Throw(path);
-    }
-    data.remove_prefix(static_cast<size_t>(n));
-  }
+  if (!WriteFully(fd, data)) Throw(path);
 }
 
 // Reads what is there, up to size bytes; 0 at the end of the file.
