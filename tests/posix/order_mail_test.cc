@@ -203,6 +203,32 @@ TEST(OrderMail, AnOrderFolderOnADiskOfItsOwnGetsTheOrder) {
   EXPECT_EQ(ReadFile(p.MapiIn() + "/pedido77.pdf"), "%PDF pedido 77");
 }
 
+// The attachment copies are emptied and used again as the scan goes on: an
+// order already published must keep its data, whatever comes after it.
+TEST(OrderMail, EveryOrderStaysWholeAfterTheScanLeavesItsMessage) {
+  Installed p;
+  const std::vector<std::string> orders = {std::string(300000, '1'), "dos", "3"};
+  for (size_t i = 0; i < orders.size(); ++i) {
+    const std::string n = std::to_string(i);
+    const std::string part =
+        "Content-Type: text/plain\nContent-Disposition: attachment; filename=\"p" + n + ".txt\"";
+    p.maildir.Deliver("new", n + ".x", Message("PEDIDO TRAMBELO " + n, "b", {{part, orders[i]}}),
+                      kDay + static_cast<long long>(i));
+  }
+  p.maildir.Deliver("new", "9.x", Message("otro", "b"), kDay + 9);
+  const ProgramRun run = p.Run();
+  EXPECT_NE(run.out.find("4 correos analizados"), std::string::npos) << run.out;
+  EXPECT_EQ(List(p.MapiIn()), (std::vector<std::string>{"p0.txt", "p1.txt", "p2.txt"}));
+  for (size_t i = 0; i < orders.size(); ++i) {
+    const std::string order = p.MapiIn() + "/p" + std::to_string(i) + ".txt";
+    EXPECT_TRUE(ReadFile(order) == orders[i]) << order << " lost its data";
+    struct stat st;
+    ASSERT_EQ(::stat(order.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u) << "readable as any copy";
+  }
+  EXPECT_TRUE(List(p.temp.path()).empty()) << "no private copy outlives the program";
+}
+
 TEST(OrderMail, ADiskThatFillsDuringTheCopyKeepsNothingAndSaysSo) {
   Installed p;
   const OwnDisk disk(p.MapiIn(), "64k");
