@@ -52,8 +52,12 @@ Fl_Font FaceOf(const Font& font) {
   return font.bold ? FL_HELVETICA_BOLD : FL_HELVETICA;
 }
 
-// A form's own font, which controls without one of their own take.
-const Font kFormFont{"MS Sans Serif", 8.25, false};
+// A control's font: its own, else the form's, which controls without one of
+// their own take.
+const Font& FontOf(const Control& control) {
+  static const Font kFormFont{"MS Sans Serif", 8.25, false};
+  return control.font.name.empty() ? kFormFont : control.font;
+}
 
 struct Button {
   const char* label;
@@ -279,8 +283,7 @@ DesktopScreen::Window& DesktopScreen::Create(const Form& form, bool dialog) {
       widget->copy_label(LabelText(ShownText(c)).c_str());
       widget->color(ColorOf(c.back, c.kind == ControlKind::kButton ? FL_BACKGROUND_COLOR : around));
     }
-    const Font& font = c.font.name.empty() ? kFormFont : c.font;
-    widget->labelfont(FaceOf(font));
+    widget->labelfont(FaceOf(FontOf(c)));
     widget->labelcolor(ColorOf(c.fore, FL_FOREGROUND_COLOR));
     if (!c.visible) widget->hide();
     w.widgets[i] = widget;
@@ -296,8 +299,7 @@ void DesktopScreen::Destroy(const Form& form) {
 
 void DesktopScreen::FitCaption(Window& w, size_t i) {
   const Control& control = w.form->controls[i];
-  const Font& font = control.font.name.empty() ? kFormFont : control.font;
-  const int designed = static_cast<int>(std::lround(font.points * dpi_ / 72));
+  const int designed = static_cast<int>(std::lround(FontOf(control).points * dpi_ / 72));
   Fl_Widget* widget = w.widgets[i];
   widget->labelsize(designed);
   if (control.kind != ControlKind::kLabel) return;

@@ -62,8 +62,9 @@ class DesktopScreen : public Screen {
   Window& Create(const Form& form, bool dialog);
   void Destroy(const Form& form);
   Window* Find(const Form& form) const;
-  // Gives a label its caption's width when it sizes itself, else the size
-  // of type that fits its caption into it.
+  // Gives a control its font's size of type; a label also gets its
+  // caption's width when it sizes itself, else the size of type that fits
+  // its caption into it.
   void FitCaption(Window& window, size_t control);
 
   double dpi_ = 96;
