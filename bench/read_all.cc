@@ -1,9 +1,10 @@
 // The floors of the scan benchmark. Reads every message of a Maildir once,
 // as any scan must (one moved from new/ to cur/ while the folders are listed
 // is read once); given an order folder, also publishes each order
-// (a message naming the filter) as durably as the scan must: three quarters
-// of its bytes, about what its base64 attachment decodes to, written under a
-// dot name, synced, renamed, the folder synced. Nothing is parsed or decoded,
+// (a message naming the filter) as durably and as cheaply as the scan can:
+// three quarters of its bytes, about what its base64 attachment decodes to,
+// written under a dot name (whole blocks past the page cache), synced,
+// renamed, the folder synced. Nothing is parsed or decoded,
 // so no program doing the scan can take less.
 // Usage: read_all MAILDIR [ORDER_FOLDER]
 #include <dirent.h>
@@ -12,17 +13,34 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 namespace {
 
+// The order's bytes, aligned for a write that bypasses the page cache.
+struct alignas(4096) Block {
+  char bytes[4096];
+};
+std::vector<Block> aligned;
+
 bool Publish(int folder, const std::string& name, std::string_view data) {
   const std::string staged = "." + name;
-  const int fd = ::openat(folder, staged.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd =
+      ::openat(folder, staged.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_DIRECT, 0644);
   if (fd < 0) return false;
-  const bool written = ::write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size()) &&
+  // Whole blocks past the cache, the rest through it, as the scan writes.
+  const size_t whole = data.size() / sizeof(Block) * sizeof(Block);
+  if (aligned.size() * sizeof(Block) < data.size()) aligned.resize(data.size() / sizeof(Block) + 1);
+  char* bytes = aligned.data()->bytes;
+  std::memcpy(bytes, data.data(), data.size());
+  const bool written = ::write(fd, bytes, whole) == static_cast<ssize_t>(whole) &&
+                       ::fcntl(fd, F_SETFL, 0) == 0 &&
+                       ::write(fd, bytes + whole, data.size() - whole) ==
+                           static_cast<ssize_t>(data.size() - whole) &&
                        ::fdatasync(fd) == 0;
   return ::close(fd) == 0 && written &&
          ::renameat(folder, staged.c_str(), folder, name.c_str()) == 0 && ::fsync(folder) == 0;

@@ -60,6 +60,26 @@ TEST(PosixFiles, CopyReplacesTheTargetOnlyAtTheEndAndLeavesNoTemporary) {
   EXPECT_EQ(testing::ReadFile(dir / "in/target"), std::string(200000, 'n'));
 }
 
+// Whole blocks and the rest of a copy take different ways to the disk, and
+// one buffer serves every copy: each size must come out byte for byte.
+TEST(PosixFiles, CopiesOfEverySizeComeOutWhole) {
+  TempDir dir;
+  PosixFiles files(dir.path());
+  ::mkdir((dir / "in").c_str(), 0755);
+  const size_t chunk = 1 << 20;
+  size_t seed = 0;
+  for (const size_t size : {3 * chunk + 4097, size_t{0}, size_t{1}, size_t{4095}, size_t{4096},
+                            size_t{4097}, size_t{100000}, chunk - 1, chunk, chunk + 1}) {
+    std::string data(size, '\0');
+    for (size_t i = 0; i < size; ++i) data[i] = static_cast<char>((i * 31 + seed) % 251);
+    ++seed;
+    testing::WriteFile(dir / "source", data);
+    files.Copy(dir / "source", dir / "in/target");
+    EXPECT_TRUE(testing::ReadFile(dir / "in/target") == data) << size << " bytes";
+  }
+  EXPECT_EQ(testing::List(dir / "in"), std::vector<std::string>{"target"});
+}
+
 TEST(PosixFiles, FoldersAndRemoval) {
   TempDir dir;
   PosixFiles files(dir.path());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "app/ports.h"
@@ -23,7 +24,13 @@ class PosixFiles : public Files {
   char Separator() const override { return '/'; }
 
  private:
+  // What Copy moves at a time, aligned for writes that bypass the cache.
+  struct alignas(4096) Chunk {
+    char bytes[1 << 20];
+  };
+
   std::string programFolder_;
+  std::unique_ptr<Chunk> chunk_;  // made by the first copy, kept for the next
 };
 
 // The folder of the running executable.
