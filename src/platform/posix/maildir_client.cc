@@ -292,6 +292,10 @@ void CollectPart(GMimeObject* parent, GMimeObject* object, gpointer data) {
 
 }  // namespace
 
+struct MaildirClient::Decoded {
+  Ref<GMimeStream> stream{g_mime_stream_mem_new()};
+};
+
 MaildirClient::MaildirClient(Screen& screen, std::string maildir,
                              std::chrono::milliseconds sendmailLimit)
     : screen_(screen), maildir_(std::move(maildir)), sendmailLimit_(sendmailLimit) {
@@ -548,9 +552,12 @@ std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
     const gint64 size = encoded ? g_mime_stream_length(encoded) : -1;
     if (size >= 0 && size <= kReadWhole) {
       // Decoded in memory and written in one go.
-      Ref<GMimeStream> memory(g_mime_stream_mem_new());
-      const GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
-      written = g_mime_data_wrapper_write_to_stream(content, memory.get()) >= 0 &&
+      if (!decoded_) decoded_ = std::make_unique<Decoded>();
+      GMimeStream* memory = decoded_->stream.get();
+      GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory));
+      g_byte_array_set_size(bytes, 0);  // keeps the memory
+      g_mime_stream_reset(memory);
+      written = g_mime_data_wrapper_write_to_stream(content, memory) >= 0 &&
                 WriteFully(fd.get(), std::string_view(reinterpret_cast<const char*>(bytes->data),
                                                       bytes->len));
     } else {

@@ -123,6 +123,11 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   std::vector<unsigned> byUnique_;  // fetched_ in the order of their unique names, once needed
   int index_ = -1, attachmentIndex_ = 0, copies_ = 0;
   std::unique_ptr<Parsed> current_;
+  // Memory that attachments are decoded into before they are written out,
+  // kept from one copy to the next: memory taken afresh for each copy costs
+  // more than the copy on a virtual machine.
+  struct Decoded;
+  std::unique_ptr<Decoded> decoded_;
   Draft draft_;
 };
 
