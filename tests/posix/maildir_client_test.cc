@@ -1,5 +1,6 @@
 #include "platform/posix/maildir_client.h"
 
+#include <gmime/gmime.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -142,6 +143,65 @@ TEST(MaildirClient, FindsAttachmentsInNestedMultipartsInDocumentOrder) {
   ASSERT_EQ(client.AttachmentCount(), 2);
   EXPECT_EQ(c.Copy(0), std::pair("a.pdf"s, "%PDF-1"s));
   EXPECT_EQ(c.Copy(1), std::pair("adjunto-2"s, "<x/>"s)) << "a nameless attachment gets a name";
+}
+
+// Bodies of the commonest charsets are read without converting them; every
+// body must still read as GMime itself gives it.
+TEST(MaildirClient, EveryBodyReadsAsGMimeGivesIt) {
+  const struct {
+    std::string type, encoding, content;
+  } bodies[] = {
+      {"text/plain; charset=utf-8", "8bit", "Hola, señor.\r\nSegunda línea"},
+      {"text/plain; charset=UTF-8", "base64", Base64("línea\r\notra\r\n")},
+      {"text/plain; charset=utf8", "quoted-printable", "se=C3=B1or"},
+      {"text/plain; charset=utf-8", "8bit", "mal \xff byte"},
+      {"text/plain; charset=utf-8", "8bit", "fin cortado \xc3"},
+      {"text/plain; charset=utf-8", "8bit",
+       "\xef\xbb\xbf"
+       "con marca de orden"},
+      {"text/plain; charset=utf-8", "base64", Base64("antes\0después"s)},
+      {"text/plain", "base64", Base64("antes\0después"s)},
+      {"text/plain; charset=us-ascii", "base64", Base64("antes\0despues"s)},
+      {"text/plain; charset=us-ascii", "7bit", "ascii puro"},
+      {"text/plain; charset=us-ascii", "8bit", "ocho bits \xe9"},
+      {"text/plain", "8bit", "sin juego de caracteres \xe9"},
+      {"text/plain; charset=utf-7", "7bit", "caf+AOk-"},
+      {"text/plain; charset=iso-8859-1", "8bit", "se\xf1or"},
+      {"text/plain; charset=utf-8", "8bit", ""},
+  };
+  Client c;
+  std::vector<std::string> raws;
+  for (const auto& body : bodies) {
+    raws.push_back("Subject: cuerpo\nMIME-Version: 1.0\nContent-Type: " + body.type +
+                   "\nContent-Transfer-Encoding: " + body.encoding + "\n\n" + body.content + "\n");
+    c.maildir.Deliver("new", std::to_string(raws.size()) + ".x", raws.back(),
+                      kDay + static_cast<long long>(raws.size()));
+  }
+  MaildirClient& client = c.Open();
+  ASSERT_EQ(client.MsgCount(), static_cast<int>(raws.size()));
+  for (size_t i = 0; i < raws.size(); ++i) {
+    client.SetMsgIndex(static_cast<int>(i));
+    GMimeStream* stream = g_mime_stream_mem_new_with_buffer(raws[i].data(), raws[i].size());
+    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+    GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
+    ASSERT_NE(message, nullptr);
+    char* text = g_mime_text_part_get_text(GMIME_TEXT_PART(g_mime_message_get_mime_part(message)));
+    EXPECT_EQ(client.MsgNoteText(), std::string(text ? text : "")) << bodies[i].content;
+    g_free(text);
+    g_object_unref(message);
+    g_object_unref(parser);
+    g_object_unref(stream);
+  }
+  client.SetMsgIndex(0);
+  EXPECT_EQ(client.MsgNoteText(), "Hola, señor.\r\nSegunda línea\n");
+  client.SetMsgIndex(2);
+  EXPECT_EQ(client.MsgNoteText(), "señor\n");
+  client.SetMsgIndex(6);
+  EXPECT_EQ(client.MsgNoteText(), "antes");
+  client.SetMsgIndex(7);
+  EXPECT_EQ(client.MsgNoteText(), "antes");
+  client.SetMsgIndex(12);
+  EXPECT_EQ(client.MsgNoteText(), "café\n");
 }
 
 TEST(MaildirClient, InlinePartsAloneAreNoAttachments) {

@@ -234,6 +234,22 @@ struct MaildirClient::Parsed {
   std::vector<Attachment> attachments;
 };
 
+struct MaildirClient::Decoded {
+  Ref<GMimeStream> stream{g_mime_stream_mem_new()};
+  // The stream, empty and at its start. Its memory stays, unless the body
+  // of a large message took more than a message read whole may hold.
+  GMimeStream* Emptied() {
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.get()));
+    if (bytes->len > kReadWhole) {
+      stream.reset(g_mime_stream_mem_new());
+    } else {
+      g_byte_array_set_size(bytes, 0);
+      g_mime_stream_reset(stream.get());
+    }
+    return stream.get();
+  }
+};
+
 namespace {
 
 bool IsType(GMimeObject* object, const char* type, const char* subtype) {
@@ -269,11 +285,44 @@ bool AddTnefFiles(MaildirClient::Parsed& parsed, GMimePart* part) {
   return true;
 }
 
+// The text of a body part, as UTF-8. Text in UTF-8 already, as most mail
+// is, is taken as it is decoded; GMime's own way sends it through the
+// system's converter, which costs more than reading the message. Text that
+// is not valid in its charset goes that way, and so comes out as GMime makes
+// it.
+std::string BodyText(GMimeTextPart* part, GMimeStream* scratch) {
+  GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(part));
+  if (!content) return {};
+  const char* charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
+  const bool ascii = charset && g_ascii_strcasecmp(charset, "us-ascii") == 0;
+  if (!charset || ascii || g_ascii_strcasecmp(charset, "utf-8") == 0 ||
+      g_ascii_strcasecmp(charset, "utf8") == 0) {
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(scratch));
+    if (g_mime_data_wrapper_write_to_stream(content, scratch) >= 0) {
+      std::string_view text(reinterpret_cast<const char*>(bytes->data), bytes->len);
+      text = text.substr(0, text.find('\0'));  // a C string, as GMime gives it
+      const bool valid =
+          !charset || (ascii ? std::all_of(text.begin(), text.end(), [](char c) { return c >= 0; })
+                             : g_utf8_validate_len(text.data(), text.size(), nullptr));
+      if (valid) return std::string(text);
+    }
+  }
+  char* text = g_mime_text_part_get_text(part);
+  std::string result = Text(text);
+  g_free(text);
+  return result;
+}
+
+struct Collecting {
+  MaildirClient::Parsed& parsed;
+  MaildirClient::Decoded& scratch;
+};
+
 // What a user sees as an attachment: a part marked as one, or a named part
 // outside the body; a TNEF part stands for the files inside it. The first
 // other text part is the body.
 void CollectPart(GMimeObject* parent, GMimeObject* object, gpointer data) {
-  auto& parsed = *static_cast<MaildirClient::Parsed*>(data);
+  auto& [parsed, scratch] = *static_cast<Collecting*>(data);
   if (!GMIME_IS_PART(object)) return;
   GMimePart* part = GMIME_PART(object);
   const char* filename = g_mime_part_get_filename(part);
@@ -283,18 +332,12 @@ void CollectPart(GMimeObject* parent, GMimeObject* object, gpointer data) {
     if (IsTnef(object, filename) && AddTnefFiles(parsed, part)) return;
     parsed.attachments.push_back({Text(filename), part, {}, {}});
   } else if (!parsed.hasBody && GMIME_IS_TEXT_PART(object)) {
-    char* text = g_mime_text_part_get_text(GMIME_TEXT_PART(object));
-    parsed.body = Text(text);
-    g_free(text);
+    parsed.body = BodyText(GMIME_TEXT_PART(object), scratch.Emptied());
     parsed.hasBody = true;
   }
 }
 
 }  // namespace
-
-struct MaildirClient::Decoded {
-  Ref<GMimeStream> stream{g_mime_stream_mem_new()};
-};
 
 MaildirClient::MaildirClient(Screen& screen, std::string maildir,
                              std::chrono::milliseconds sendmailLimit)
@@ -475,7 +518,8 @@ MaildirClient::Parsed& MaildirClient::Current() {
       current_->from = Text(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
     }
   }
-  g_mime_message_foreach(message, CollectPart, current_.get());
+  Collecting collecting{*current_, Scratch()};
+  g_mime_message_foreach(message, CollectPart, &collecting);
   return *current_;
 }
 
@@ -525,6 +569,11 @@ std::string MaildirClient::TempFolder() {
   return temp_;
 }
 
+MaildirClient::Decoded& MaildirClient::Scratch() {
+  if (!decoded_) decoded_ = std::make_unique<Decoded>();
+  return *decoded_;
+}
+
 std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
   Parsed::Attachment& a = parsed.attachments[attachment];
   if (!a.copy.empty()) return a.copy;
@@ -552,11 +601,8 @@ std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
     const gint64 size = encoded ? g_mime_stream_length(encoded) : -1;
     if (size >= 0 && size <= kReadWhole) {
       // Decoded in memory and written in one go.
-      if (!decoded_) decoded_ = std::make_unique<Decoded>();
-      GMimeStream* memory = decoded_->stream.get();
+      GMimeStream* memory = Scratch().Emptied();
       GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory));
-      g_byte_array_set_size(bytes, 0);  // keeps the memory
-      g_mime_stream_reset(memory);
       written = g_mime_data_wrapper_write_to_stream(content, memory) >= 0 &&
                 WriteFully(fd.get(), std::string_view(reinterpret_cast<const char*>(bytes->data),
                                                       bytes->len));

@@ -61,6 +61,10 @@ class MaildirClient : public MAPISession, public MAPIMessages {
 
   // One inbox message as read by GMime.
   struct Parsed;
+  // Memory that parts are decoded into, kept from one message to the next:
+  // memory taken afresh for each costs more than the decoding on a virtual
+  // machine.
+  struct Decoded;
 
  private:
   // A listed message. Its file name, kept in names_ with all the others so
@@ -106,6 +110,7 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   // A new copy at path, made from the spare when there is one; -1 with errno
   // EEXIST when the name is taken.
   int CreateCopy(const std::string& path);
+  Decoded& Scratch();
   std::string WriteCopy(Parsed& parsed, size_t attachment);
   bool Confirm();
   // Writes the composed message into file.
@@ -123,11 +128,7 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   std::vector<unsigned> byUnique_;  // fetched_ in the order of their unique names, once needed
   int index_ = -1, attachmentIndex_ = 0, copies_ = 0;
   std::unique_ptr<Parsed> current_;
-  // Memory that attachments are decoded into before they are written out,
-  // kept from one copy to the next: memory taken afresh for each copy costs
-  // more than the copy on a virtual machine.
-  struct Decoded;
-  std::unique_ptr<Decoded> decoded_;
+  std::unique_ptr<Decoded> decoded_;  // made when first needed
   Draft draft_;
 };
 
