@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "platform/posix/desktop_screen.h"
+#include "posix/promised.h"
 #include "posix/run_program.h"
 #include "posix/test_maildir.h"
 
@@ -92,7 +93,7 @@ class Desktop : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!std::getenv("DISPLAY") || Xdotool("version").empty()) {
-      GTEST_SKIP() << "no display, or no xdotool";
+      POSTIQUE_SKIP_UNLESS_PROMISED("POSTIQUE_DISPLAY", "no display, or no xdotool");
     }
     WriteFile(bin / "sendmail", "#!/bin/sh\ncat > \"$(dirname \"$0\")/message\"\n");
     std::filesystem::permissions(bin / "sendmail", std::filesystem::perms::owner_all);

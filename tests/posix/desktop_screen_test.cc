@@ -13,6 +13,7 @@
 
 #include "app/frm_remitora.h"
 #include "fakes/harness.h"
+#include "posix/promised.h"
 #include "ui/frm_fenvio.h"
 
 namespace postique::posix {
@@ -38,7 +39,7 @@ struct Desktop {
 };
 
 #define NEED_DISPLAY(d) \
-  if (!(d).Show()) GTEST_SKIP() << "no display"
+  if (!(d).Show()) POSTIQUE_SKIP_UNLESS_PROMISED("POSTIQUE_DISPLAY", "no display")
 
 // A control's place in its container, as the toolkit keeps it.
 std::pair<int, int> Place(const Fl_Widget* w) {
