@@ -234,19 +234,24 @@ struct MaildirClient::Parsed {
   std::vector<Attachment> attachments;
 };
 
-struct MaildirClient::Decoded {
-  Ref<GMimeStream> stream{g_mime_stream_mem_new()};
-  // The stream, empty and at its start. Its memory stays, unless the body
-  // of a large message took more than a message read whole may hold.
+struct MaildirClient::Buffers {
+  // The message being read, when it is read whole.
+  GByteArray* message = g_byte_array_new();
+  // What parts are decoded into.
+  Ref<GMimeStream> decoded{g_mime_stream_mem_new()};
+
+  ~Buffers() { g_byte_array_unref(message); }
+  // The decoded stream, empty and at its start. Its memory stays, unless the
+  // body of a large message took more than a message read whole may hold.
   GMimeStream* Emptied() {
-    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.get()));
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(decoded.get()));
     if (bytes->len > kReadWhole) {
-      stream.reset(g_mime_stream_mem_new());
+      decoded.reset(g_mime_stream_mem_new());
     } else {
       g_byte_array_set_size(bytes, 0);
-      g_mime_stream_reset(stream.get());
+      g_mime_stream_reset(decoded.get());
     }
-    return stream.get();
+    return decoded.get();
   }
 };
 
@@ -315,14 +320,14 @@ std::string BodyText(GMimeTextPart* part, GMimeStream* scratch) {
 
 struct Collecting {
   MaildirClient::Parsed& parsed;
-  MaildirClient::Decoded& scratch;
+  MaildirClient::Buffers& buffers;
 };
 
 // What a user sees as an attachment: a part marked as one, or a named part
 // outside the body; a TNEF part stands for the files inside it. The first
 // other text part is the body.
 void CollectPart(GMimeObject* parent, GMimeObject* object, gpointer data) {
-  auto& [parsed, scratch] = *static_cast<Collecting*>(data);
+  auto& [parsed, buffers] = *static_cast<Collecting*>(data);
   if (!GMIME_IS_PART(object)) return;
   GMimePart* part = GMIME_PART(object);
   const char* filename = g_mime_part_get_filename(part);
@@ -332,7 +337,7 @@ void CollectPart(GMimeObject* parent, GMimeObject* object, gpointer data) {
     if (IsTnef(object, filename) && AddTnefFiles(parsed, part)) return;
     parsed.attachments.push_back({Text(filename), part, {}, {}});
   } else if (!parsed.hasBody && GMIME_IS_TEXT_PART(object)) {
-    parsed.body = BodyText(GMIME_TEXT_PART(object), scratch.Emptied());
+    parsed.body = BodyText(GMIME_TEXT_PART(object), buffers.Emptied());
     parsed.hasBody = true;
   }
 }
@@ -493,14 +498,13 @@ MaildirClient::Parsed& MaildirClient::Current() {
   // from the file, where its attachments stay until they are copied.
   Ref<GMimeStream> stream;
   if (size <= kReadWhole) {
-    GByteArray* bytes = g_byte_array_sized_new(static_cast<guint>(size));
+    // Into the memory of the message before, which nothing refers to any more.
+    GByteArray* bytes = Kept().message;
     const bool read = ReadWhole(fd, static_cast<size_t>(size), bytes);
     ::close(fd);
-    if (!read) {
-      g_byte_array_unref(bytes);
-      return *current_;
-    }
-    stream.reset(g_mime_stream_mem_new_with_byte_array(bytes));  // it owns the bytes now
+    if (!read) return *current_;
+    stream.reset(g_mime_stream_mem_new_with_byte_array(bytes));
+    g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream.get()), FALSE);
   } else {
     stream.reset(g_mime_stream_fs_new(fd));
   }
@@ -518,7 +522,7 @@ MaildirClient::Parsed& MaildirClient::Current() {
       current_->from = Text(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
     }
   }
-  Collecting collecting{*current_, Scratch()};
+  Collecting collecting{*current_, Kept()};
   g_mime_message_foreach(message, CollectPart, &collecting);
   return *current_;
 }
@@ -569,9 +573,9 @@ std::string MaildirClient::TempFolder() {
   return temp_;
 }
 
-MaildirClient::Decoded& MaildirClient::Scratch() {
-  if (!decoded_) decoded_ = std::make_unique<Decoded>();
-  return *decoded_;
+MaildirClient::Buffers& MaildirClient::Kept() {
+  if (!buffers_) buffers_ = std::make_unique<Buffers>();
+  return *buffers_;
 }
 
 std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
@@ -601,7 +605,7 @@ std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
     const gint64 size = encoded ? g_mime_stream_length(encoded) : -1;
     if (size >= 0 && size <= kReadWhole) {
       // Decoded in memory and written in one go.
-      GMimeStream* memory = Scratch().Emptied();
+      GMimeStream* memory = Kept().Emptied();
       GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory));
       written = g_mime_data_wrapper_write_to_stream(content, memory) >= 0 &&
                 WriteFully(fd.get(), std::string_view(reinterpret_cast<const char*>(bytes->data),

@@ -61,10 +61,10 @@ class MaildirClient : public MAPISession, public MAPIMessages {
 
   // One inbox message as read by GMime.
   struct Parsed;
-  // Memory that parts are decoded into, kept from one message to the next:
-  // memory taken afresh for each costs more than the decoding on a virtual
-  // machine.
-  struct Decoded;
+  // Memory that messages are read and their parts decoded into, kept from
+  // one message to the next: memory taken afresh for each costs more than
+  // the reading on a virtual machine.
+  struct Buffers;
 
  private:
   // A listed message. Its file name, kept in names_ with all the others so
@@ -110,7 +110,7 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   // A new copy at path, made from the spare when there is one; -1 with errno
   // EEXIST when the name is taken.
   int CreateCopy(const std::string& path);
-  Decoded& Scratch();
+  Buffers& Kept();
   std::string WriteCopy(Parsed& parsed, size_t attachment);
   bool Confirm();
   // Writes the composed message into file.
@@ -128,7 +128,7 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   std::vector<unsigned> byUnique_;  // fetched_ in the order of their unique names, once needed
   int index_ = -1, attachmentIndex_ = 0, copies_ = 0;
   std::unique_ptr<Parsed> current_;
-  std::unique_ptr<Decoded> decoded_;  // made when first needed
+  std::unique_ptr<Buffers> buffers_;  // made when first needed
   Draft draft_;
 };
 
