@@ -22,6 +22,21 @@ inline bool WriteFully(int fd, std::string_view data) {
   return true;
 }
 
+// Reads into buffer until size bytes or the end of the file, going on after
+// interruptions: the bytes read, fewer only at the end; -1, with errno set,
+// on an error.
+inline ssize_t ReadFully(int fd, char* buffer, size_t size) {
+  size_t got = 0;
+  while (got < size) {
+    const ssize_t n = ::read(fd, buffer + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(got);
+}
+
 // Owns a file descriptor; -1 holds none.
 class Fd {
  public:

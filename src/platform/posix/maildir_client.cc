@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 
 #include "app/failure.h"
 #include "app/text.h"
@@ -142,17 +143,12 @@ int OpenFile(int folder, const char* name, off_t& size) {
   return fd;
 }
 
-// Reads the whole of an open file into memory; false on a read error.
+// Reads the whole of an open file into memory (what is there, if it has
+// become shorter); false on a read error.
 bool ReadWhole(int fd, size_t size, GByteArray* into) {
   g_byte_array_set_size(into, static_cast<guint>(size));
-  size_t got = 0;
-  while (got < size) {
-    const ssize_t n = ::read(fd, into->data + got, size - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) break;  // shorter than it was: what is there
-    got += static_cast<size_t>(n);
-  }
+  const ssize_t got = ReadFully(fd, reinterpret_cast<char*>(into->data), size);
+  if (got < 0) return false;
   g_byte_array_set_size(into, static_cast<guint>(got));
   return true;
 }
@@ -241,17 +237,20 @@ struct MaildirClient::Buffers {
   Ref<GMimeStream> decoded{g_mime_stream_mem_new()};
 
   ~Buffers() { g_byte_array_unref(message); }
-  // The decoded stream, empty and at its start. Its memory stays, unless the
-  // body of a large message took more than a message read whole may hold.
-  GMimeStream* Emptied() {
+  // The decoded bytes of content, valid until the next call; none when GMime
+  // cannot decode it. The memory stays, unless a part of a large message
+  // took more than a message read whole may hold.
+  std::optional<std::string_view> Decode(GMimeDataWrapper* content) {
     GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(decoded.get()));
     if (bytes->len > kReadWhole) {
       decoded.reset(g_mime_stream_mem_new());
+      bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(decoded.get()));
     } else {
       g_byte_array_set_size(bytes, 0);
       g_mime_stream_reset(decoded.get());
     }
-    return decoded.get();
+    if (g_mime_data_wrapper_write_to_stream(content, decoded.get()) < 0) return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(bytes->data), bytes->len);
   }
 };
 
@@ -276,13 +275,11 @@ bool IsTnef(GMimeObject* object, const char* filename) {
 
 // The files of a winmail.dat: the message's attachments, as Outlook shows
 // them; false when it cannot be decoded.
-bool AddTnefFiles(MaildirClient::Parsed& parsed, GMimePart* part) {
+bool AddTnefFiles(MaildirClient::Parsed& parsed, GMimePart* part, MaildirClient::Buffers& buffers) {
   GMimeDataWrapper* content = g_mime_part_get_content(part);
-  if (!content) return false;
-  Ref<GMimeStream> memory(g_mime_stream_mem_new());
-  if (g_mime_data_wrapper_write_to_stream(content, memory.get()) < 0) return false;
-  const GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
-  auto files = UnpackTnef(std::string_view(reinterpret_cast<const char*>(bytes->data), bytes->len));
+  const auto bytes = content ? buffers.Decode(content) : std::nullopt;
+  if (!bytes) return false;
+  auto files = UnpackTnef(*bytes);
   if (!files) return false;
   for (TnefFile& file : *files) {
     parsed.attachments.push_back({std::move(file.name), nullptr, std::move(file.data), {}});
@@ -295,21 +292,20 @@ bool AddTnefFiles(MaildirClient::Parsed& parsed, GMimePart* part) {
 // system's converter, which costs more than reading the message. Text that
 // is not valid in its charset goes that way, and so comes out as GMime makes
 // it.
-std::string BodyText(GMimeTextPart* part, GMimeStream* scratch) {
+std::string BodyText(GMimeTextPart* part, MaildirClient::Buffers& buffers) {
   GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(part));
   if (!content) return {};
   const char* charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
   const bool ascii = charset && g_ascii_strcasecmp(charset, "us-ascii") == 0;
   if (!charset || ascii || g_ascii_strcasecmp(charset, "utf-8") == 0 ||
       g_ascii_strcasecmp(charset, "utf8") == 0) {
-    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(scratch));
-    if (g_mime_data_wrapper_write_to_stream(content, scratch) >= 0) {
-      std::string_view text(reinterpret_cast<const char*>(bytes->data), bytes->len);
-      text = text.substr(0, text.find('\0'));  // a C string, as GMime gives it
+    if (std::optional<std::string_view> text = buffers.Decode(content)) {
+      *text = text->substr(0, text->find('\0'));  // a C string, as GMime gives it
       const bool valid =
-          !charset || (ascii ? std::all_of(text.begin(), text.end(), [](char c) { return c >= 0; })
-                             : g_utf8_validate_len(text.data(), text.size(), nullptr));
-      if (valid) return std::string(text);
+          !charset ||
+          (ascii ? std::all_of(text->begin(), text->end(), [](char c) { return c >= 0; })
+                 : g_utf8_validate_len(text->data(), text->size(), nullptr));
+      if (valid) return std::string(*text);
     }
   }
   char* text = g_mime_text_part_get_text(part);
@@ -334,10 +330,10 @@ void CollectPart(GMimeObject* parent, GMimeObject* object, gpointer data) {
   const char* disposition = g_mime_object_get_disposition(object);
   const bool marked = disposition && g_ascii_strcasecmp(disposition, "attachment") == 0;
   if (marked || (filename && !IsBodyResource(parent, object))) {
-    if (IsTnef(object, filename) && AddTnefFiles(parsed, part)) return;
+    if (IsTnef(object, filename) && AddTnefFiles(parsed, part, buffers)) return;
     parsed.attachments.push_back({Text(filename), part, {}, {}});
   } else if (!parsed.hasBody && GMIME_IS_TEXT_PART(object)) {
-    parsed.body = BodyText(GMIME_TEXT_PART(object), buffers.Emptied());
+    parsed.body = BodyText(GMIME_TEXT_PART(object), buffers);
     parsed.hasBody = true;
   }
 }
@@ -605,11 +601,8 @@ std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
     const gint64 size = encoded ? g_mime_stream_length(encoded) : -1;
     if (size >= 0 && size <= kReadWhole) {
       // Decoded in memory and written in one go.
-      GMimeStream* memory = Kept().Emptied();
-      GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory));
-      written = g_mime_data_wrapper_write_to_stream(content, memory) >= 0 &&
-                WriteFully(fd.get(), std::string_view(reinterpret_cast<const char*>(bytes->data),
-                                                      bytes->len));
+      const auto decoded = Kept().Decode(content);
+      written = decoded && WriteFully(fd.get(), *decoded);
     } else {
       // A large one streams from the message through the decoder.
       Ref<GMimeStream> out(g_mime_stream_fs_new(fd.get()));

@@ -34,17 +34,6 @@ size_t ReadSome(int fd, char* buffer, size_t size, const std::string& path) {
   }
 }
 
-// Reads until size bytes or the end of the file; fewer only at the end.
-size_t ReadUpTo(int fd, char* buffer, size_t size, const std::string& path) {
-  size_t got = 0;
-  while (got < size) {
-    const size_t n = ReadSome(fd, buffer + got, size - got, path);
-    if (n == 0) break;
-    got += n;
-  }
-  return got;
-}
-
 std::string ReadAll(int fd, const std::string& path) {
   std::string data;
   char buffer[65536];
@@ -157,9 +146,10 @@ void PosixFiles::Copy(const std::string& from, const std::string& to) {
     if (!chunk_) chunk_.reset(new Chunk);
     DirectWriter writer(out.get(), to);
     // Whole chunks keep every write but the last on a block boundary.
-    for (size_t size = sizeof chunk_->bytes; size == sizeof chunk_->bytes;) {
-      size = ReadUpTo(in.get(), chunk_->bytes, sizeof chunk_->bytes, from);
-      writer.Write(std::string_view(chunk_->bytes, size));
+    for (ssize_t size = sizeof chunk_->bytes; size == sizeof chunk_->bytes;) {
+      size = ReadFully(in.get(), chunk_->bytes, sizeof chunk_->bytes);
+      if (size < 0) Throw(from);
+      writer.Write(std::string_view(chunk_->bytes, static_cast<size_t>(size)));
     }
     // One data sync of the copy, one sync of its folder after the rename:
     // on disk before anyone is told, never half.
