@@ -1,7 +1,16 @@
 #include "platform/posix/posix_files.h"
 
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
 
 #include "app/failure.h"
 #include "fakes/failures.h"
@@ -78,6 +87,48 @@ TEST(PosixFiles, CopiesOfEverySizeComeOutWhole) {
     EXPECT_TRUE(testing::ReadFile(dir / "in/target") == data) << size << " bytes";
   }
   EXPECT_EQ(testing::List(dir / "in"), std::vector<std::string>{"target"});
+}
+
+// Runs body in a child process whose every fsync fails with error (the
+// data sync, fdatasync, still works); gives the child's exit code.
+template <class Body>
+int WithFailingFolderSync(int error, Body body) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fsync, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<unsigned>(error)),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+        ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+      ::_exit(99);
+    }
+    ::_exit(body());
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A name that a crash may take away is no copy: the user must not be told
+// the order is there.
+TEST(PosixFiles, ACopyWhoseFolderCannotBeSyncedIsTakenBack) {
+  TempDir dir;
+  PosixFiles files(dir.path());
+  ::mkdir((dir / "in").c_str(), 0755);
+  testing::WriteFile(dir / "source", "pedido");
+  const auto copy = [&] {
+    const int number = FailureNumber([&] { files.Copy(dir / "source", dir / "in/target"); });
+    return number == 0 ? 0 : 1 + (testing::List(dir / "in").empty() ? 0 : 1);
+  };
+  EXPECT_EQ(WithFailingFolderSync(EIO, copy), 1) << "a failure, and nothing left in the folder";
+  EXPECT_TRUE(testing::List(dir / "in").empty());
+  // A file system that cannot sync folders at all keeps its copies.
+  EXPECT_EQ(WithFailingFolderSync(EINVAL, copy), 0);
+  EXPECT_EQ(testing::ReadFile(dir / "in/target"), "pedido");
 }
 
 TEST(PosixFiles, FoldersAndRemoval) {

@@ -160,9 +160,16 @@ void PosixFiles::Copy(const std::string& from, const std::string& to) {
     ::unlink(temp.c_str());
     throw;
   }
-  // The rename is only durable once the folder itself is on disk.
+  // The rename is only durable once the folder itself is on disk. A folder
+  // that cannot be opened to read, or that cannot be synced at all (EINVAL),
+  // is taken as it is; one whose sync fails may lose the name in a crash, so
+  // the copy is taken back rather than said to be there.
   Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() >= 0) ::fsync(dir.get());
+  if (dir.get() >= 0 && ::fsync(dir.get()) != 0 && errno != EINVAL) {
+    const int error = errno;
+    ::unlink(to.c_str());
+    throw ErrnoFailure(error, folder);
+  }
 }
 
 void PosixFiles::Remove(const std::string& path) {
