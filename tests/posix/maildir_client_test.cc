@@ -383,10 +383,29 @@ TEST(MaildirClient, TheTemporaryFolderDoesNotGrowWithTheScan) {
     ++entries;
     if (entry.is_regular_file()) bytes += entry.file_size();
   }
-  EXPECT_EQ(bytes, 0u) << "no copy of a message the scan has left";
+  // At most one copy waits to be written over, whatever the scan has read.
+  EXPECT_LE(bytes, 40u) << "copies of the messages the scan has left";
   EXPECT_LE(entries, 1);
   c.client.reset();
   EXPECT_FALSE(testing::Exists(folder.string())) << "the folder goes with the client";
+}
+
+// Attachments of messages too large to read whole stream into their copy,
+// over what the copy before left.
+TEST(MaildirClient, ALargeCopyOverALargerOneKeepsOnlyItsOwnBytes) {
+  Client c;
+  const std::vector<std::string> contents = {std::string(3 << 20, 'x'), std::string(3 << 19, 'y'),
+                                             "z"};
+  for (size_t i = 0; i < contents.size(); ++i) {
+    c.maildir.Deliver("new", std::to_string(i) + ".x",
+                      Message("s", "b", {{Attachment("filename=\"a.txt\""), contents[i]}}),
+                      kDay + static_cast<long long>(i));
+  }
+  MaildirClient& client = c.Open();
+  for (size_t i = 0; i < contents.size(); ++i) {
+    client.SetMsgIndex(static_cast<int>(i));
+    EXPECT_TRUE(c.Copy(0).second == contents[i]) << "copy " << i;
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <ctime>
 #include <filesystem>
 #include <optional>
+#include <utility>
 
 #include "app/failure.h"
 #include "app/text.h"
@@ -219,10 +220,11 @@ void MaildirClient::Relist() {
 
 struct MaildirClient::Parsed {
   struct Attachment {
-    std::string name;  // as decoded from the message
-    GMimePart* part;   // owned by message; null for a file unpacked from TNEF
-    std::string data;  // the contents of an unpacked file
-    std::string copy;  // the temporary copy, once written
+    std::string name;    // as decoded from the message
+    GMimePart* part;     // owned by message; null for a file unpacked from TNEF
+    std::string data;    // the contents of an unpacked file
+    std::string copy;    // the temporary copy, once written
+    long long size = 0;  // of the copy
   };
   Ref<GMimeMessage> message;
   std::string subject, from, body;
@@ -282,7 +284,7 @@ bool AddTnefFiles(MaildirClient::Parsed& parsed, GMimePart* part, MaildirClient:
   auto files = UnpackTnef(*bytes);
   if (!files) return false;
   for (TnefFile& file : *files) {
-    parsed.attachments.push_back({std::move(file.name), nullptr, std::move(file.data), {}});
+    parsed.attachments.push_back({std::move(file.name), nullptr, std::move(file.data), {}, 0});
   }
   return true;
 }
@@ -331,7 +333,7 @@ void CollectPart(GMimeObject* parent, GMimeObject* object, gpointer data) {
   const bool marked = disposition && g_ascii_strcasecmp(disposition, "attachment") == 0;
   if (marked || (filename && !IsBodyResource(parent, object))) {
     if (IsTnef(object, filename) && AddTnefFiles(parsed, part, buffers)) return;
-    parsed.attachments.push_back({Text(filename), part, {}, {}});
+    parsed.attachments.push_back({Text(filename), part, {}, {}, 0});
   } else if (!parsed.hasBody && GMIME_IS_TEXT_PART(object)) {
     parsed.body = BodyText(GMIME_TEXT_PART(object), buffers);
     parsed.hasBody = true;
@@ -359,16 +361,15 @@ void MaildirClient::ForgetCurrent() {
   if (current_) {
     for (const Parsed::Attachment& a : current_->attachments) {
       if (a.copy.empty()) continue;
-      // Emptied and kept, nameless, for the next copy: on ext4 without a
-      // journal every file deleted in the last minutes slows each later
-      // creation of a file, so a scan that deleted one copy per order would
-      // slow down as it goes. Emptied through a descriptor closed at once:
-      // ext4 writes a file out to disk at the first close after it was
-      // emptied, and that close is now, with nothing in it, not after the
-      // next copy was written into it.
-      const int emptied = ::open(a.copy.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
-      if (emptied >= 0 && ::close(emptied) == 0 && ::rename(a.copy.c_str(), Spare().c_str()) == 0) {
-        hasSpare_ = true;
+      // Kept, nameless, data and all, for the next copy to be written over:
+      // on ext4 without a journal every file deleted in the last minutes
+      // slows each later creation of a file, and the file's memory, given
+      // back and taken again for every order, costs more than the writing.
+      // Never renamed onto a spare already there: ext4 writes out a file
+      // renamed onto another.
+      if (spare_ < 0 &&
+          ::renameat2(AT_FDCWD, a.copy.c_str(), AT_FDCWD, Spare().c_str(), RENAME_NOREPLACE) == 0) {
+        spare_ = a.size;
       } else {
         ::unlink(a.copy.c_str());
       }
@@ -383,14 +384,15 @@ std::string MaildirClient::Spare() const {
   return temp_ + "/:libre";  // a name no copy takes: ':' never stays in one
 }
 
-int MaildirClient::CreateCopy(const std::string& path) {
-  if (hasSpare_) {
+int MaildirClient::CreateCopy(const std::string& path, long long& held) {
+  held = 0;
+  if (spare_ >= 0) {
     if (::renameat2(AT_FDCWD, Spare().c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
-      hasSpare_ = false;
-      return ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);  // empty: see ForgetCurrent
+      held = std::exchange(spare_, -1);
+      return ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
     }
     if (errno == EEXIST) return -1;  // the name is taken
-    hasSpare_ = false;
+    spare_ = -1;
     ::unlink(Spare().c_str());
   }
   return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -581,12 +583,13 @@ std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
   // another copy has that name, so that names never meet.
   const std::string name = SafeAttachmentName(a.name, static_cast<int>(attachment) + 1);
   std::string path = TempFolder() + "/" + name;
-  Fd fd(CreateCopy(path));
+  long long held = 0;  // bytes of an earlier copy, written over
+  Fd fd(CreateCopy(path, held));
   if (fd.get() < 0 && errno == EEXIST) {
     const std::string folder = TempFolder() + "/" + std::to_string(++copies_);
     if (::mkdir(folder.c_str(), 0700) != 0) throw ErrnoFailure(errno, folder);
     path = folder + "/" + name;
-    fd.Reset(CreateCopy(path));
+    fd.Reset(CreateCopy(path, held));
   }
   if (fd.get() < 0) {
     Raise(Err::kMapiAttachmentWriteFailure, path + " (" + std::strerror(errno) + ")");
@@ -594,22 +597,28 @@ std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
   // A private copy, only read back by the copy into the order folder: it is
   // written whole, never synced.
   bool written = true;
+  long long size = 0;
   if (!a.part) {
     written = WriteFully(fd.get(), a.data);
+    size = static_cast<long long>(a.data.size());
   } else if (GMimeDataWrapper* content = g_mime_part_get_content(a.part)) {
     GMimeStream* encoded = g_mime_data_wrapper_get_stream(content);
-    const gint64 size = encoded ? g_mime_stream_length(encoded) : -1;
-    if (size >= 0 && size <= kReadWhole) {
+    const gint64 length = encoded ? g_mime_stream_length(encoded) : -1;
+    if (length >= 0 && length <= kReadWhole) {
       // Decoded in memory and written in one go.
       const auto decoded = Kept().Decode(content);
       written = decoded && WriteFully(fd.get(), *decoded);
+      if (decoded) size = static_cast<long long>(decoded->size());
     } else {
       // A large one streams from the message through the decoder.
       Ref<GMimeStream> out(g_mime_stream_fs_new(fd.get()));
       g_mime_stream_fs_set_owner(GMIME_STREAM_FS(out.get()), FALSE);
-      written = g_mime_data_wrapper_write_to_stream(content, out.get()) >= 0;
+      written = g_mime_data_wrapper_write_to_stream(content, out.get()) >= 0 &&
+                (size = ::lseek(fd.get(), 0, SEEK_CUR)) >= 0;
     }
   }
+  // What is left of the earlier copy past the end of this one goes.
+  if (written && held > size) written = ::ftruncate(fd.get(), size) == 0;
   const int error = errno;  // of the call that failed, if one did
   if (written) {
     try {
@@ -623,6 +632,7 @@ std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
     Raise(Err::kMapiAttachmentWriteFailure, path + " (" + std::strerror(error) + ")");
   }
   a.copy = path;
+  a.size = size;
   return path;
 }
 

@@ -105,11 +105,12 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   Parsed& Current();
   Draft::Attachment& DraftAttachment();
   std::string TempFolder();
-  // Where an emptied copy waits to be the next one.
+  // Where a copy the scan has left waits to be written over by the next one.
   std::string Spare() const;
-  // A new copy at path, made from the spare when there is one; -1 with errno
-  // EEXIST when the name is taken.
-  int CreateCopy(const std::string& path);
+  // A new copy at path, made from the spare when there is one, with the
+  // bytes of an earlier copy to be written over (held gives how many); -1
+  // with errno EEXIST when the name is taken.
+  int CreateCopy(const std::string& path, long long& held);
   Buffers& Kept();
   std::string WriteCopy(Parsed& parsed, size_t attachment);
   bool Confirm();
@@ -121,7 +122,7 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   std::chrono::milliseconds sendmailLimit_;
   std::string temp_;  // made when the first copy is asked for
   bool signedOn_ = false, bound_ = false, unreadOnly_ = true, composing_ = false;
-  bool hasSpare_ = false;
+  long long spare_ = -1;           // the bytes the spare holds; -1 when there is none
   Fd folders_[2]{Fd(-1), Fd(-1)};  // new/ and cur/ while fetched
   std::vector<Entry> fetched_;
   std::string names_;
