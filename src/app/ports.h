@@ -34,6 +34,8 @@ class Files {
   // when the copy fails.
   virtual void Copy(const std::string& from, const std::string& to) = 0;
   virtual void Remove(const std::string& path) = 0;
+  // Makes the folder; one that is there already is left as it is: it is
+  // made before every use, and a failure costs more than a look.
   virtual void MakeFolder(const std::string& path) = 0;
   // The current folder, as a full path.
   virtual std::string CurrentFolder() = 0;

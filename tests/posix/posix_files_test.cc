@@ -1,5 +1,6 @@
 #include "platform/posix/posix_files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
@@ -11,6 +12,9 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <vector>
 
 #include "app/failure.h"
 #include "fakes/failures.h"
@@ -89,19 +93,34 @@ TEST(PosixFiles, CopiesOfEverySizeComeOutWhole) {
   EXPECT_EQ(testing::List(dir / "in"), std::vector<std::string>{"target"});
 }
 
-// Runs body in a child process whose every fsync fails with error (the
-// data sync, fdatasync, still works); gives the child's exit code.
+// A system call that fails with error in a child process: every call of
+// number, or those whose argument arg has a bit of mask set.
+struct Refusal {
+  int number, error;
+  unsigned arg = 0, mask = 0;
+};
+
+// Runs body in a child process that meets refusal; gives the child's exit code.
 template <class Body>
-int WithFailingFolderSync(int error, Body body) {
+int Refusing(Refusal refusal, Body body) {
   const pid_t child = ::fork();
   if (child == 0) {
-    sock_filter filter[] = {
+    const auto nr = static_cast<unsigned>(refusal.number);
+    const auto refuse = SECCOMP_RET_ERRNO | static_cast<unsigned>(refusal.error);
+    std::vector<sock_filter> filter = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fsync, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<unsigned>(error)),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, nr, 0, static_cast<std::uint8_t>(refusal.mask ? 3 : 1)),
     };
-    sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    if (refusal.mask) {
+      // The low half of the argument, on this little-endian machine.
+      filter.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS,
+                                static_cast<unsigned>(offsetof(seccomp_data, args) +
+                                                      refusal.arg * sizeof(std::uint64_t))));
+      filter.push_back(BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, refusal.mask, 0, 1));
+    }
+    filter.push_back(BPF_STMT(BPF_RET | BPF_K, refuse));
+    filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+    sock_fprog program{static_cast<unsigned short>(filter.size()), filter.data()};
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
         ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
       ::_exit(99);
@@ -124,18 +143,38 @@ TEST(PosixFiles, ACopyWhoseFolderCannotBeSyncedIsTakenBack) {
     const int number = FailureNumber([&] { files.Copy(dir / "source", dir / "in/target"); });
     return number == 0 ? 0 : 1 + (testing::List(dir / "in").empty() ? 0 : 1);
   };
-  EXPECT_EQ(WithFailingFolderSync(EIO, copy), 1) << "a failure, and nothing left in the folder";
+  EXPECT_EQ(Refusing({__NR_fsync, EIO}, copy), 1) << "a failure, and nothing left in the folder";
   EXPECT_TRUE(testing::List(dir / "in").empty());
   // A file system that cannot sync folders at all keeps its copies.
-  EXPECT_EQ(WithFailingFolderSync(EINVAL, copy), 0);
+  EXPECT_EQ(Refusing({__NR_fsync, EINVAL}, copy), 0);
   EXPECT_EQ(testing::ReadFile(dir / "in/target"), "pedido");
+}
+
+// Some file systems refuse to write past their cache: the copy still comes
+// out whole, through the cache.
+TEST(PosixFiles, ACopyWhereDirectWritesAreRefusedComesOutWhole) {
+  TempDir dir;
+  PosixFiles files(dir.path());
+  ::mkdir((dir / "in").c_str(), 0755);
+  std::string data(100000, '\0');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i % 251);
+  testing::WriteFile(dir / "source", data);
+  const int copied = Refusing({__NR_openat, EINVAL, 2, O_DIRECT}, [&] {
+    return FailureNumber([&] { files.Copy(dir / "source", dir / "in/target"); });
+  });
+  EXPECT_EQ(copied, 0);
+  EXPECT_TRUE(testing::ReadFile(dir / "in/target") == data);
+  EXPECT_EQ(testing::List(dir / "in"), std::vector<std::string>{"target"});
 }
 
 TEST(PosixFiles, FoldersAndRemoval) {
   TempDir dir;
   PosixFiles files(dir.path());
   files.MakeFolder(dir / "MapiIn");
-  EXPECT_EQ(FailureNumber([&] { files.MakeFolder(dir / "MapiIn"); }), 75);
+  files.MakeFolder(dir / "MapiIn");  // there already: nothing to do
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "MapiIn"));
+  testing::WriteFile(dir / "file", "");
+  EXPECT_EQ(FailureNumber([&] { files.MakeFolder(dir / "file"); }), 75);
   testing::WriteFile(dir / "f", "");
   files.Remove(dir / "f");
   EXPECT_FALSE(testing::Exists(dir / "f"));

@@ -53,10 +53,9 @@ std::string ParentOf(const std::string& path) {
 // through the cache, and the data sync covers both.
 class DirectWriter {
  public:
-  DirectWriter(int fd, const std::string& path) : fd_(fd), path_(path) {
-    const int flags = ::fcntl(fd, F_GETFL);
-    direct_ = flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_DIRECT) == 0;
-  }
+  // direct: fd was opened with O_DIRECT.
+  DirectWriter(int fd, const std::string& path, bool direct)
+      : fd_(fd), path_(path), direct_(direct) {}
 
   // data starts on a block boundary of the file and of memory.
   void Write(std::string_view data) {
@@ -139,12 +138,19 @@ void PosixFiles::Copy(const std::string& from, const std::string& to) {
   // Staged under a dot name beside the target: the rename never leaves the
   // file system, and readers of the folder skip dot names.
   const std::string folder = ParentOf(to);
-  std::string temp = folder + "/.postique-XXXXXX";
-  Fd out(::mkostemp(temp.data(), O_CLOEXEC));
+  const std::string pattern = folder + "/.postique-XXXXXX";
+  std::string temp = pattern;
+  bool direct = true;
+  Fd out(::mkostemp(temp.data(), O_CLOEXEC | O_DIRECT));
+  if (out.get() < 0 && errno == EINVAL) {  // a file system that writes only through its cache
+    direct = false;
+    temp = pattern;
+    out.Reset(::mkostemp(temp.data(), O_CLOEXEC));
+  }
   if (out.get() < 0) Throw(folder);
   try {
     if (!chunk_) chunk_.reset(new Chunk);
-    DirectWriter writer(out.get(), to);
+    DirectWriter writer(out.get(), to, direct);
     // Whole chunks keep every write but the last on a block boundary.
     for (ssize_t size = sizeof chunk_->bytes; size == sizeof chunk_->bytes;) {
       size = ReadFully(in.get(), chunk_->bytes, sizeof chunk_->bytes);
@@ -177,6 +183,8 @@ void PosixFiles::Remove(const std::string& path) {
 }
 
 void PosixFiles::MakeFolder(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
   if (::mkdir(path.c_str(), 0755) != 0) Throw(path);
 }
 
