@@ -390,6 +390,71 @@ TEST(MaildirClient, TheTemporaryFolderDoesNotGrowWithTheScan) {
   EXPECT_FALSE(testing::Exists(folder.string())) << "the folder goes with the client";
 }
 
+// Each attachment asked for sets the messages after it being parsed on
+// another thread, while the caller copies it: they must read as any other
+// message, however the scan moves on and whatever happens to the files.
+TEST(MaildirClient, MessagesParsedAheadReadAsAnyOther) {
+  Client c;
+  const int kCount = 25;
+  const auto content = [](int i) {
+    return i == 7 ? std::string(3 << 19, 'g') : "pedido " + std::to_string(i);
+  };
+  for (int i = 0; i < kCount; ++i) {
+    const std::string subject = "mensaje " + std::to_string(i);
+    c.maildir.Deliver(
+        "new", std::to_string(i) + ".x",
+        i % 5 == 0 || i == 7
+            ? Message(subject, "b",
+                      {{Attachment("filename=\"p" + std::to_string(i) + ".txt\""), content(i)}})
+            : Message(subject, "cuerpo " + std::to_string(i)),
+        kDay + i);
+  }
+  MaildirClient& client = c.Open();
+  const auto check = [&](int i) {
+    client.SetMsgIndex(i);
+    const std::string subject = client.MsgSubject();
+    if (i == 3) {
+      EXPECT_TRUE(subject.empty() || subject == "mensaje 3") << "gone, or read before it went";
+      return;
+    }
+    EXPECT_EQ(subject, "mensaje " + std::to_string(i));
+    if (i % 5 == 0 || i == 7) {
+      ASSERT_EQ(client.AttachmentCount(), 1) << i;
+      EXPECT_TRUE(c.Copy(0).second == content(i)) << i;
+    } else {
+      EXPECT_EQ(client.MsgNoteText(), "cuerpo " + std::to_string(i) + "\n");
+      EXPECT_EQ(client.AttachmentCount(), 0) << i;
+    }
+  };
+  check(0);
+  // Meanwhile another reader deletes one message and moves the others.
+  std::filesystem::remove(c.maildir / "new/3.x");
+  for (int i = 1; i < kCount; ++i) {
+    if (i == 3) continue;
+    const std::string name = std::to_string(i) + ".x";
+    std::filesystem::rename(c.maildir / ("new/" + name), c.maildir / ("cur/" + name + ":2,S"));
+  }
+  for (int i = 1; i < kCount; ++i) check(i);
+  // Paging back and forth, as the inbox browser does.
+  for (const int i : {10, 2, 15, 11, 24, 0, 16, 5}) check(i);
+  // A new listing while messages are parsed ahead: two older messages
+  // come first, and the others move along.
+  c.maildir.Deliver("new", "a.x", Message("antiguo", "b"), kDay - 2);
+  c.maildir.Deliver("new", "b.x", Message("antiguo", "b"), kDay - 1);
+  client.SetMsgIndex(20);
+  c.Copy(0);
+  client.Fetch();
+  EXPECT_EQ(client.MsgCount(), kCount + 1);
+  for (int i = 21; i <= kCount; ++i) {
+    client.SetMsgIndex(i);
+    EXPECT_EQ(client.MsgSubject(), "mensaje " + std::to_string(i - 1));
+  }
+  // And the client ends while they are.
+  client.SetMsgIndex(2);
+  c.Copy(0);
+  c.client.reset();
+}
+
 // Attachments of messages too large to read whole stream into their copy,
 // over what the copy before left.
 TEST(MaildirClient, ALargeCopyOverALargerOneKeepsOnlyItsOwnBytes) {

@@ -7,13 +7,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "app/failure.h"
@@ -219,6 +225,9 @@ void MaildirClient::Relist() {
 }
 
 struct MaildirClient::Parsed {
+  struct FreeBytes {
+    void operator()(GByteArray* bytes) const { g_byte_array_unref(bytes); }
+  };
   struct Attachment {
     std::string name;    // as decoded from the message
     GMimePart* part;     // owned by message; null for a file unpacked from TNEF
@@ -226,19 +235,29 @@ struct MaildirClient::Parsed {
     std::string copy;    // the temporary copy, once written
     long long size = 0;  // of the copy
   };
+  // The message when it is read whole, which message refers to: first, so
+  // that it goes last.
+  std::unique_ptr<GByteArray, FreeBytes> bytes{g_byte_array_new()};
   Ref<GMimeMessage> message;
   std::string subject, from, body;
   bool hasBody = false;
   std::vector<Attachment> attachments;
+
+  // Empties it for another message, keeping the memory it was read into.
+  void Clear() {
+    attachments.clear();
+    message.reset();
+    subject.clear();
+    from.clear();
+    body.clear();
+    hasBody = false;
+  }
 };
 
 struct MaildirClient::Buffers {
-  // The message being read, when it is read whole.
-  GByteArray* message = g_byte_array_new();
   // What parts are decoded into.
   Ref<GMimeStream> decoded{g_mime_stream_mem_new()};
 
-  ~Buffers() { g_byte_array_unref(message); }
   // The decoded bytes of content, valid until the next call; none when GMime
   // cannot decode it. The memory stays, unless a part of a large message
   // took more than a message read whole may hold.
@@ -342,6 +361,80 @@ void CollectPart(GMimeObject* parent, GMimeObject* object, gpointer data) {
 
 }  // namespace
 
+// Parses messages on a thread of its own, a batch at a time: while the
+// caller copies an attachment, which mostly waits for the disk to have the
+// copy, the messages after it are parsed, as many as a scan reads between
+// two orders.
+class MaildirClient::Ahead {
+ public:
+  explicit Ahead(MaildirClient& client) : client_(client), thread_([this] { Work(); }) {}
+  ~Ahead() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+  Ahead(const Ahead&) = delete;
+  Ahead& operator=(const Ahead&) = delete;
+
+  bool Busy() {
+    std::lock_guard lock(mutex_);
+    return busy_;
+  }
+  // Parses each message of the batch, by its index, into its shell; the
+  // batch before has ended.
+  void Start(std::vector<std::pair<int, std::unique_ptr<Parsed>>> batch) {
+    {
+      std::lock_guard lock(mutex_);
+      batch_ = std::move(batch);
+      busy_ = true;
+    }
+    changed_.notify_all();
+  }
+  // Waits for the batch to end: from then until the next one starts, parsed
+  // and the listing are the caller's.
+  void Finish() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !busy_; });
+  }
+
+  // The messages parsed, by index.
+  std::map<int, std::unique_ptr<Parsed>> parsed;
+
+ private:
+  void Work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [&] { return busy_ || stop_; });
+      if (stop_) return;
+      lock.unlock();
+      try {
+        for (auto& [index, shell] : batch_) {
+          if (stop_) break;
+          parsed[index] = client_.Parse(index, buffers_, std::move(shell));
+        }
+      } catch (...) {
+        // Out of memory: the caller parses the rest itself, and finds out.
+      }
+      lock.lock();
+      batch_.clear();
+      busy_ = false;
+      changed_.notify_all();
+    }
+  }
+
+  MaildirClient& client_;
+  Buffers buffers_;  // its own
+  std::vector<std::pair<int, std::unique_ptr<Parsed>>> batch_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool busy_ = false;
+  std::atomic<bool> stop_ = false;  // also read while a batch runs
+  std::thread thread_;              // last: it starts once the rest is made
+};
+
 MaildirClient::MaildirClient(Screen& screen, std::string maildir,
                              std::chrono::milliseconds sendmailLimit)
     : screen_(screen), maildir_(std::move(maildir)), sendmailLimit_(sendmailLimit) {
@@ -349,6 +442,7 @@ MaildirClient::MaildirClient(Screen& screen, std::string maildir,
 }
 
 MaildirClient::~MaildirClient() {
+  ahead_.reset();
   ForgetCurrent();
   if (!temp_.empty()) {
     std::error_code ignored;
@@ -376,8 +470,8 @@ void MaildirClient::ForgetCurrent() {
       const std::string folder = a.copy.substr(0, a.copy.rfind('/'));
       if (folder != temp_) ::rmdir(folder.c_str());  // a folder of its own
     }
+    Recycle(std::move(current_));
   }
-  current_.reset();
 }
 
 std::string MaildirClient::Spare() const {
@@ -433,6 +527,11 @@ void MaildirClient::Fetch() {
   NeedSession();
   composing_ = false;
   ForgetCurrent();
+  if (ahead_) {
+    ahead_->Finish();
+    for (auto& [index, parsed] : ahead_->parsed) Recycle(std::move(parsed));
+    ahead_->parsed.clear();
+  }
   fetched_.clear();
   names_.clear();
   byUnique_.clear();
@@ -486,21 +585,38 @@ MaildirClient::Parsed& MaildirClient::Current() {
   NeedSession();
   if (index_ < 0 || index_ >= MsgCount()) Raise(Err::kMapiInvalidMessage);
   if (current_) return *current_;
-  current_ = std::make_unique<Parsed>();
+  if (ahead_) {
+    ahead_->Finish();  // the listing is the thread's until then
+    auto found = ahead_->parsed.find(index_);
+    if (found != ahead_->parsed.end()) {
+      current_ = std::move(found->second);
+      ahead_->parsed.erase(found);
+      return *current_;
+    }
+  }
+  current_ = Parse(index_, Kept(), Shell());
+  return *current_;
+}
+
+std::unique_ptr<MaildirClient::Parsed> MaildirClient::Parse(int index, Buffers& buffers,
+                                                            std::unique_ptr<Parsed> parsed) {
+  // Emptied here, on the thread that parsed what it held, if it did: memory
+  // is given back fastest where it was taken.
+  parsed->Clear();
   // A message that is gone or that GMime cannot read counts, with empty fields.
   off_t size = 0;
-  const int fd = OpenMessage(fetched_[index_], size);
-  if (fd < 0) return *current_;
+  const int fd = OpenMessage(fetched_[static_cast<size_t>(index)], size);
+  if (fd < 0) return parsed;
   // A message of an ordinary size is read in one go and parsed in memory,
   // where its parts stay referred to, not copied; a larger one is parsed
   // from the file, where its attachments stay until they are copied.
   Ref<GMimeStream> stream;
   if (size <= kReadWhole) {
-    // Into the memory of the message before, which nothing refers to any more.
-    GByteArray* bytes = Kept().message;
+    // Into the memory of a message before, which nothing refers to any more.
+    GByteArray* bytes = parsed->bytes.get();
     const bool read = ReadWhole(fd, static_cast<size_t>(size), bytes);
     ::close(fd);
-    if (!read) return *current_;
+    if (!read) return parsed;
     stream.reset(g_mime_stream_mem_new_with_byte_array(bytes));
     g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream.get()), FALSE);
   } else {
@@ -508,21 +624,60 @@ MaildirClient::Parsed& MaildirClient::Current() {
   }
   Ref<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
   g_mime_parser_set_persist_stream(parser.get(), TRUE);
-  current_->message.reset(g_mime_parser_construct_message(parser.get(), nullptr));
-  GMimeMessage* message = current_->message.get();
-  if (!message) return *current_;
-  current_->subject = Text(g_mime_message_get_subject(message));
+  parsed->message.reset(g_mime_parser_construct_message(parser.get(), nullptr));
+  GMimeMessage* message = parsed->message.get();
+  if (!message) return parsed;
+  parsed->subject = Text(g_mime_message_get_subject(message));
   InternetAddressList* from = g_mime_message_get_from(message);
   if (from && internet_address_list_length(from) > 0) {
     InternetAddress* address = internet_address_list_get_address(from, 0);
-    current_->from = Text(internet_address_get_name(address));
-    if (current_->from.empty() && INTERNET_ADDRESS_IS_MAILBOX(address)) {
-      current_->from = Text(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
+    parsed->from = Text(internet_address_get_name(address));
+    if (parsed->from.empty() && INTERNET_ADDRESS_IS_MAILBOX(address)) {
+      parsed->from = Text(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
     }
   }
-  Collecting collecting{*current_, Kept()};
+  Collecting collecting{*parsed, buffers};
   g_mime_message_foreach(message, CollectPart, &collecting);
-  return *current_;
+  return parsed;
+}
+
+std::unique_ptr<MaildirClient::Parsed> MaildirClient::Shell() {
+  if (shells_.empty()) return std::make_unique<Parsed>();
+  std::unique_ptr<Parsed> shell = std::move(shells_.back());
+  shells_.pop_back();
+  return shell;
+}
+
+void MaildirClient::Recycle(std::unique_ptr<Parsed> parsed) {
+  // No more than the messages in hand at once: the current one and those ahead.
+  if (shells_.size() <= kAhead) shells_.push_back(std::move(parsed));
+}
+
+void MaildirClient::ReadAhead() {
+  if (!ahead_) {
+    try {
+      ahead_ = std::make_unique<Ahead>(*this);
+    } catch (const std::system_error&) {
+      return;  // no thread to be had: each message is parsed when it is asked for
+    }
+  } else if (ahead_->Busy()) {
+    return;
+  }
+  const int from = index_ + 1, to = std::min(MsgCount(), from + kAhead);
+  std::map<int, std::unique_ptr<Parsed>>& parsed = ahead_->parsed;
+  for (auto i = parsed.begin(); i != parsed.end();) {
+    if (i->first >= from && i->first < to) {
+      ++i;
+    } else {
+      Recycle(std::move(i->second));
+      i = parsed.erase(i);
+    }
+  }
+  std::vector<std::pair<int, std::unique_ptr<Parsed>>> batch;
+  for (int i = from; i < to; ++i) {
+    if (!parsed.count(i)) batch.emplace_back(i, Shell());
+  }
+  if (!batch.empty()) ahead_->Start(std::move(batch));
 }
 
 std::string MaildirClient::MsgDateReceived() {
@@ -557,7 +712,10 @@ std::string MaildirClient::AttachmentPathName() {
   if (attachmentIndex_ < 0 || attachmentIndex_ >= static_cast<int>(parsed.attachments.size())) {
     Raise(Err::kMapiAttachmentNotFound);
   }
-  return WriteCopy(parsed, static_cast<size_t>(attachmentIndex_));
+  std::string path = WriteCopy(parsed, static_cast<size_t>(attachmentIndex_));
+  // The caller copies it now, and mostly waits for the disk meanwhile.
+  ReadAhead();
+  return path;
 }
 
 std::string MaildirClient::TempFolder() {

@@ -59,11 +59,11 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   int AttachmentCount() override;
   std::string AttachmentPathName() override;
 
-  // One inbox message as read by GMime.
+  // One inbox message as read by GMime, with the memory it was read into,
+  // kept for the next message once it is forgotten: memory taken afresh for
+  // each costs more than the reading on a virtual machine.
   struct Parsed;
-  // Memory that messages are read and their parts decoded into, kept from
-  // one message to the next: memory taken afresh for each costs more than
-  // the reading on a virtual machine.
+  // Memory that parts are decoded into, kept from one part to the next.
   struct Buffers;
 
  private:
@@ -90,6 +90,10 @@ class MaildirClient : public MAPISession, public MAPIMessages {
 
   // Messages up to this size are read whole and parsed in memory.
   static constexpr long long kReadWhole = 1 << 20;
+  // How many messages after the current one are parsed ahead while an
+  // attachment of it is copied.
+  static constexpr int kAhead = 10;
+  class Ahead;
 
   void NeedSession() const;
   std::string_view NameOf(const Entry& entry) const;
@@ -103,6 +107,15 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   // Lets go of the current message and removes its attachment copies.
   void ForgetCurrent();
   Parsed& Current();
+  // Reads and parses the listed message at index into parsed, with buffers:
+  // on the caller's thread, or on the one that parses ahead, never both at
+  // once, for a message may be relisted.
+  std::unique_ptr<Parsed> Parse(int index, Buffers& buffers, std::unique_ptr<Parsed> parsed);
+  // An emptied message to parse into.
+  std::unique_ptr<Parsed> Shell();
+  void Recycle(std::unique_ptr<Parsed> parsed);
+  // Starts parsing the messages after the current one, unless that is under way.
+  void ReadAhead();
   Draft::Attachment& DraftAttachment();
   std::string TempFolder();
   // Where a copy the scan has left waits to be written over by the next one.
@@ -129,8 +142,10 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   std::vector<unsigned> byUnique_;  // fetched_ in the order of their unique names, once needed
   int index_ = -1, attachmentIndex_ = 0, copies_ = 0;
   std::unique_ptr<Parsed> current_;
-  std::unique_ptr<Buffers> buffers_;  // made when first needed
+  std::vector<std::unique_ptr<Parsed>> shells_;  // emptied, for the next messages
+  std::unique_ptr<Buffers> buffers_;             // made when first needed
   Draft draft_;
+  std::unique_ptr<Ahead> ahead_;  // last: its thread ends before anything it reads goes
 };
 
 }  // namespace postique::posix
