@@ -529,8 +529,7 @@ void MaildirClient::Fetch() {
   ForgetCurrent();
   if (ahead_) {
     ahead_->Finish();
-    for (auto& [index, parsed] : ahead_->parsed) Recycle(std::move(parsed));
-    ahead_->parsed.clear();
+    KeepAhead(0, 0);  // what the old listing numbered
   }
   fetched_.clear();
   names_.clear();
@@ -653,6 +652,18 @@ void MaildirClient::Recycle(std::unique_ptr<Parsed> parsed) {
   if (shells_.size() <= kAhead) shells_.push_back(std::move(parsed));
 }
 
+void MaildirClient::KeepAhead(int from, int to) {
+  std::map<int, std::unique_ptr<Parsed>>& parsed = ahead_->parsed;
+  for (auto i = parsed.begin(); i != parsed.end();) {
+    if (i->first >= from && i->first < to) {
+      ++i;
+    } else {
+      Recycle(std::move(i->second));
+      i = parsed.erase(i);
+    }
+  }
+}
+
 void MaildirClient::ReadAhead() {
   if (!ahead_) {
     try {
@@ -664,18 +675,10 @@ void MaildirClient::ReadAhead() {
     return;
   }
   const int from = index_ + 1, to = std::min(MsgCount(), from + kAhead);
-  std::map<int, std::unique_ptr<Parsed>>& parsed = ahead_->parsed;
-  for (auto i = parsed.begin(); i != parsed.end();) {
-    if (i->first >= from && i->first < to) {
-      ++i;
-    } else {
-      Recycle(std::move(i->second));
-      i = parsed.erase(i);
-    }
-  }
+  KeepAhead(from, to);
   std::vector<std::pair<int, std::unique_ptr<Parsed>>> batch;
   for (int i = from; i < to; ++i) {
-    if (!parsed.count(i)) batch.emplace_back(i, Shell());
+    if (!ahead_->parsed.count(i)) batch.emplace_back(i, Shell());
   }
   if (!batch.empty()) ahead_->Start(std::move(batch));
 }

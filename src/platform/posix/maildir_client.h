@@ -114,6 +114,9 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   // An emptied message to parse into.
   std::unique_ptr<Parsed> Shell();
   void Recycle(std::unique_ptr<Parsed> parsed);
+  // Keeps of the messages parsed ahead those numbered from up to to; the
+  // batch has ended.
+  void KeepAhead(int from, int to);
   // Starts parsing the messages after the current one, unless that is under way.
   void ReadAhead();
   Draft::Attachment& DraftAttachment();

@@ -25,19 +25,14 @@ void WriteAll(int fd, std::string_view data, const std::string& path) {
   if (!WriteFully(fd, data)) Throw(path);
 }
 
-// Reads what is there, up to size bytes; 0 at the end of the file.
-size_t ReadSome(int fd, char* buffer, size_t size, const std::string& path) {
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, size);
-    if (n >= 0) return static_cast<size_t>(n);
-    if (errno != EINTR) Throw(path);
-  }
-}
-
 std::string ReadAll(int fd, const std::string& path) {
   std::string data;
   char buffer[65536];
-  while (const size_t n = ReadSome(fd, buffer, sizeof buffer, path)) data.append(buffer, n);
+  for (ssize_t n = sizeof buffer; n == sizeof buffer;) {
+    n = ReadFully(fd, buffer, sizeof buffer);
+    if (n < 0) Throw(path);
+    data.append(buffer, static_cast<size_t>(n));
+  }
   return data;
 }
 
