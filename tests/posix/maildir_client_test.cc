@@ -3,12 +3,14 @@
 #include <gmime/gmime.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 
 #include <ctime>
 #include <filesystem>
 
 #include "fakes/failures.h"
 #include "fakes/fake_screen.h"
+#include "posix/refusing.h"
 #include "posix/test_maildir.h"
 
 namespace postique::posix {
@@ -18,6 +20,7 @@ using testing::Base64;
 using testing::FailureNumber;
 using testing::Message;
 using testing::ReadFile;
+using testing::Refusing;
 using namespace std::string_literals;
 
 constexpr long long kDay = 1764000000;  // late November 2025
@@ -272,6 +275,38 @@ TEST(MaildirClient, EveryMessageMovedDuringTheScanIsStillRead) {
     read.push_back(client.MsgSubject());
   }
   EXPECT_EQ(read, sent);
+}
+
+// A scan just behind a program moving the whole inbox finds each message
+// where the one before it went, without listing both folders for each.
+TEST(MaildirClient, MessagesMovedAlikeAreFoundWhereTheLastOneWent) {
+  Client c;
+  std::vector<std::string> sent;
+  for (int i = 0; i < 6; ++i) {
+    sent.push_back("mensaje " + std::to_string(i));
+    c.maildir.Deliver("new", std::to_string(i) + ".x", Message(sent.back(), "b"), kDay + i);
+  }
+  MaildirClient& client = c.Open();
+  const auto move = [&](int n) {  // to cur/, marked read
+    const std::string name = std::to_string(n) + ".x";
+    std::filesystem::rename(c.maildir / ("new/" + name), c.maildir / ("cur/" + name + ":2,S"));
+  };
+  move(0);
+  EXPECT_EQ(client.MsgSubject(), sent[0]) << "found by listing the folders again";
+  // From here on every listing of a folder fails.
+  const int missed = Refusing({__NR_getdents64, EIO}, [&] {
+    for (int i = 1; i < 6; ++i) {
+      move(i);
+      client.SetMsgIndex(i);
+      if (client.MsgSubject() != sent[static_cast<size_t>(i)]) return i;
+    }
+    return 0;
+  });
+  ASSERT_EQ(missed, 0) << "the first message not found where the one before went";
+  // One moved otherwise is found by listing again.
+  std::filesystem::rename(c.maildir / "cur/2.x:2,S", c.maildir / "cur/2.x:2,FS");
+  client.SetMsgIndex(2);
+  EXPECT_EQ(client.MsgSubject(), sent[2]);
 }
 
 TEST(MaildirClient, HostileAttachmentNamesNeverLeaveTheTemporaryFolder) {

@@ -173,6 +173,17 @@ std::string_view MaildirClient::UniqueOf(const Entry& entry) const {
 int MaildirClient::OpenMessage(Entry& entry, off_t& size) {
   const int fd = OpenFile(folders_[entry.folder].get(), NameOf(entry).data(), size);
   if (fd >= 0 || errno != ENOENT) return fd;
+  // A program moving the inbox moves every message alike (to cur/, marked
+  // read): where the last one went is looked at first, which spares a
+  // listing a message to a scan that runs just behind such a program.
+  if (lastMove_) {
+    const std::string moved = std::string(UniqueOf(entry)) + lastMove_->flags;
+    if (lastMove_->folder != entry.folder || moved != NameOf(entry)) {
+      const int found = OpenFile(folders_[lastMove_->folder].get(), moved.c_str(), size);
+      if (found >= 0) Rename(entry, lastMove_->folder, moved);
+      if (found >= 0 || errno != ENOENT) return found;
+    }
+  }
   // Another reader moved it from new/ to cur/ or changed its flags. One
   // listing of both folders finds it under its unique name and gives every
   // other message moved meanwhile its new name too: a reader moving the
@@ -184,7 +195,16 @@ int MaildirClient::OpenMessage(Entry& entry, off_t& size) {
   const size_t before = entry.name;
   Relist();
   if (entry.name == before) return -1;  // gone
+  lastMove_ = Move{entry.folder, std::string(NameOf(entry).substr(entry.uniqueLength))};
   return OpenFile(folders_[entry.folder].get(), NameOf(entry).data(), size);
+}
+
+void MaildirClient::Rename(Entry& entry, unsigned char folder, std::string_view name) {
+  entry.name = names_.size();
+  names_.append(name) += '\0';
+  entry.length = static_cast<unsigned short>(name.size());
+  entry.folder = folder;
+  entry.unlisted = 0;
 }
 
 void MaildirClient::Relist() {
@@ -210,11 +230,7 @@ void MaildirClient::Relist() {
       for (auto i = from; i != to; ++i) {
         listed[*i] = true;
         Entry& entry = fetched_[*i];
-        if (entry.folder == folder && NameOf(entry) == name) continue;
-        entry.name = names_.size();
-        names_.append(name) += '\0';
-        entry.length = static_cast<unsigned short>(name.size());
-        entry.folder = folder;
+        if (entry.folder != folder || NameOf(entry) != name) Rename(entry, folder, name);
       }
     });
   }

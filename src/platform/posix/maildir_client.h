@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -104,6 +105,8 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   // Lists both folders again and gives every message found under another
   // name its new one.
   void Relist();
+  // Gives entry the name it was found under in folder.
+  void Rename(Entry& entry, unsigned char folder, std::string_view name);
   // Lets go of the current message and removes its attachment copies.
   void ForgetCurrent();
   Parsed& Current();
@@ -143,6 +146,13 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   std::vector<Entry> fetched_;
   std::string names_;
   std::vector<unsigned> byUnique_;  // fetched_ in the order of their unique names, once needed
+  // Where the last message found moved had gone, and what followed its
+  // unique name there: where the next one missing is looked for first.
+  struct Move {
+    unsigned char folder;
+    std::string flags;
+  };
+  std::optional<Move> lastMove_;
   int index_ = -1, attachmentIndex_ = 0, copies_ = 0;
   std::unique_ptr<Parsed> current_;
   std::vector<std::unique_ptr<Parsed>> shells_;  // emptied, for the next messages
