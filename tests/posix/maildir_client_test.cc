@@ -50,6 +50,15 @@ struct Client {
     }
     return subjects;
   }
+  // Messages 0.x, 1.x, ... in new/, delivered in that order; their subjects.
+  std::vector<std::string> DeliverNumbered(int count) {
+    std::vector<std::string> subjects;
+    for (int i = 0; i < count; ++i) {
+      subjects.push_back("mensaje " + std::to_string(i));
+      maildir.Deliver("new", std::to_string(i) + ".x", Message(subjects.back(), "b"), kDay + i);
+    }
+    return subjects;
+  }
   // The decoded name and bytes of one attachment of the current message.
   std::pair<std::string, std::string> Copy(int attachment) {
     client->SetAttachmentIndex(attachment);
@@ -251,11 +260,7 @@ TEST(MaildirClient, BrokenAndVanishingMessagesCountWithoutStoppingTheScan) {
 
 TEST(MaildirClient, EveryMessageMovedDuringTheScanIsStillRead) {
   Client c;
-  std::vector<std::string> sent;
-  for (int i = 0; i < 12; ++i) {
-    sent.push_back("mensaje " + std::to_string(i));
-    c.maildir.Deliver("new", std::to_string(i) + ".x", Message(sent.back(), "b"), kDay + i);
-  }
+  const std::vector<std::string> sent = c.DeliverNumbered(12);
   MaildirClient& client = c.Open();
   std::vector<std::string> read;
   for (int i = 0; i < client.MsgCount(); ++i) {
@@ -281,11 +286,7 @@ TEST(MaildirClient, EveryMessageMovedDuringTheScanIsStillRead) {
 // where the one before it went, without listing both folders for each.
 TEST(MaildirClient, MessagesMovedAlikeAreFoundWhereTheLastOneWent) {
   Client c;
-  std::vector<std::string> sent;
-  for (int i = 0; i < 6; ++i) {
-    sent.push_back("mensaje " + std::to_string(i));
-    c.maildir.Deliver("new", std::to_string(i) + ".x", Message(sent.back(), "b"), kDay + i);
-  }
+  const std::vector<std::string> sent = c.DeliverNumbered(6);
   MaildirClient& client = c.Open();
   const auto move = [&](int n) {  // to cur/, marked read
     const std::string name = std::to_string(n) + ".x";

@@ -170,9 +170,10 @@ void Win32Files::Remove(const std::string& path) {
 }
 
 void Win32Files::MakeFolder(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  const std::wstring wide = Wide(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-  if (!::CreateDirectoryW(Wide(path).c_str(), nullptr)) Throw(path);
+  if (!::CreateDirectoryW(wide.c_str(), nullptr)) Throw(path);
 }
 
 std::string Win32Files::CurrentFolder() {
