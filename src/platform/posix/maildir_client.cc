@@ -171,18 +171,29 @@ std::string_view MaildirClient::UniqueOf(const Entry& entry) const {
 }
 
 int MaildirClient::OpenMessage(Entry& entry, off_t& size) {
+  // A program moving the inbox moves every message alike (to cur/, marked
+  // read): where the last one went is looked at too, which spares a listing
+  // a message to a scan that runs just behind such a program. While the
+  // messages keep turning up there, it is looked at first.
+  bool elsewhere = lastMove_ && (lastMove_->folder != entry.folder ||
+                                 NameOf(entry).substr(entry.uniqueLength) != lastMove_->flags);
+  const auto openMoved = [&] {
+    const std::string moved = std::string(UniqueOf(entry)) + lastMove_->flags;
+    const int found = OpenFile(folders_[lastMove_->folder].get(), moved.c_str(), size);
+    if (found >= 0) Rename(entry, lastMove_->folder, moved);
+    lastMove_->followed = found >= 0;
+    return found;
+  };
+  if (elsewhere && lastMove_->followed) {
+    const int fd = openMoved();
+    if (fd >= 0 || errno != ENOENT) return fd;
+    elsewhere = false;  // not there: the scan has caught up with the mover
+  }
   const int fd = OpenFile(folders_[entry.folder].get(), NameOf(entry).data(), size);
   if (fd >= 0 || errno != ENOENT) return fd;
-  // A program moving the inbox moves every message alike (to cur/, marked
-  // read): where the last one went is looked at first, which spares a
-  // listing a message to a scan that runs just behind such a program.
-  if (lastMove_) {
-    const std::string moved = std::string(UniqueOf(entry)) + lastMove_->flags;
-    if (lastMove_->folder != entry.folder || moved != NameOf(entry)) {
-      const int found = OpenFile(folders_[lastMove_->folder].get(), moved.c_str(), size);
-      if (found >= 0) Rename(entry, lastMove_->folder, moved);
-      if (found >= 0 || errno != ENOENT) return found;
-    }
+  if (elsewhere) {
+    const int found = openMoved();
+    if (found >= 0 || errno != ENOENT) return found;
   }
   // Another reader moved it from new/ to cur/ or changed its flags. One
   // listing of both folders finds it under its unique name and gives every
@@ -195,7 +206,7 @@ int MaildirClient::OpenMessage(Entry& entry, off_t& size) {
   const size_t before = entry.name;
   Relist();
   if (entry.name == before) return -1;  // gone
-  lastMove_ = Move{entry.folder, std::string(NameOf(entry).substr(entry.uniqueLength))};
+  lastMove_ = Move{entry.folder, std::string(NameOf(entry).substr(entry.uniqueLength)), false};
   return OpenFile(folders_[entry.folder].get(), NameOf(entry).data(), size);
 }
 

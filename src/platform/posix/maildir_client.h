@@ -147,10 +147,12 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   std::string names_;
   std::vector<unsigned> byUnique_;  // fetched_ in the order of their unique names, once needed
   // Where the last message found moved had gone, and what followed its
-  // unique name there: where the next one missing is looked for first.
+  // unique name there: where the next one missing is looked for first, and
+  // the next one at all while the last one looked for there was found.
   struct Move {
     unsigned char folder;
     std::string flags;
+    bool followed;
   };
   std::optional<Move> lastMove_;
   int index_ = -1, attachmentIndex_ = 0, copies_ = 0;
