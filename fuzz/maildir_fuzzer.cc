@@ -1,6 +1,6 @@
 // The Maildir message reader with the attachment rule: any bytes as a
-// message are read, and every attachment it finds is copied, only ever into
-// the private temporary folder.
+// message are read, alike each time, and every attachment it finds is
+// copied, only ever into the private temporary folder.
 #include <unistd.h>
 
 #include <cstddef>
@@ -23,8 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return true;
   }();
   (void)ready;
-  testing::WriteFile(maildir / "new/1.fuzz",
-                     std::string(reinterpret_cast<const char*>(data), size));
+  const std::string message(reinterpret_cast<const char*>(data), size);
+  testing::WriteFile(maildir / "new/1.fuzz", message);
+  testing::WriteFile(maildir / "new/2.fuzz", message);
   {
     fuzz::QuietScreen screen;
     posix::MaildirClient client(screen, maildir.path());
@@ -32,10 +33,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     client.SetSessionID(client.SessionID());
     client.SetFetchUnreadOnly(false);
     client.Fetch();
-    client.MsgDateReceived();
-    client.MsgOrigDisplayName();
-    client.MsgSubject();
-    client.MsgNoteText();
+    // The same message twice, read one after the other by the same parser:
+    // nothing the first leaves in it may change what the second reads.
+    std::string read[2];
+    for (int i = 0; i < 2; ++i) {
+      client.SetMsgIndex(i);
+      client.MsgDateReceived();
+      read[i] = client.MsgOrigDisplayName() + '\0' + client.MsgSubject() + '\0' +
+                client.MsgNoteText() + '\0' + std::to_string(client.AttachmentCount());
+    }
+    if (read[0] != read[1]) std::abort();
     for (int i = 0; i < client.AttachmentCount(); ++i) {
       client.SetAttachmentIndex(i);
       const std::filesystem::path copy = client.AttachmentPathName();
