@@ -35,14 +35,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     client.Fetch();
     // The same message twice, read one after the other by the same parser:
     // nothing the first leaves in it may change what the second reads.
-    std::string read[2];
+    std::string seen[2];
     for (int i = 0; i < 2; ++i) {
       client.SetMsgIndex(i);
       client.MsgDateReceived();
-      read[i] = client.MsgOrigDisplayName() + '\0' + client.MsgSubject() + '\0' +
+      seen[i] = client.MsgOrigDisplayName() + '\0' + client.MsgSubject() + '\0' +
                 client.MsgNoteText() + '\0' + std::to_string(client.AttachmentCount());
     }
-    if (read[0] != read[1]) std::abort();
+    if (seen[0] != seen[1]) std::abort();
     for (int i = 0; i < client.AttachmentCount(); ++i) {
       client.SetAttachmentIndex(i);
       const std::filesystem::path copy = client.AttachmentPathName();

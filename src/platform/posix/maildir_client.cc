@@ -175,23 +175,24 @@ int MaildirClient::OpenMessage(Entry& entry, off_t& size) {
   // read): where the last one went is looked at too, which spares a listing
   // a message to a scan that runs just behind such a program. While the
   // messages keep turning up there, it is looked at first.
-  bool elsewhere = lastMove_ && (lastMove_->folder != entry.folder ||
-                                 NameOf(entry).substr(entry.uniqueLength) != lastMove_->flags);
+  const bool elsewhere =
+      lastMove_ && (lastMove_->folder != entry.folder ||
+                    NameOf(entry).substr(entry.uniqueLength) != lastMove_->flags);
+  const bool movedFirst = elsewhere && lastMove_->followed;
   const auto openMoved = [&] {
     const std::string moved = std::string(UniqueOf(entry)) + lastMove_->flags;
     const int found = OpenFile(folders_[lastMove_->folder].get(), moved.c_str(), size);
     if (found >= 0) Rename(entry, lastMove_->folder, moved);
-    lastMove_->followed = found >= 0;
+    lastMove_->followed = found >= 0;  // a miss: the scan has caught up with the mover
     return found;
   };
-  if (elsewhere && lastMove_->followed) {
+  if (movedFirst) {
     const int fd = openMoved();
     if (fd >= 0 || errno != ENOENT) return fd;
-    elsewhere = false;  // not there: the scan has caught up with the mover
   }
   const int fd = OpenFile(folders_[entry.folder].get(), NameOf(entry).data(), size);
   if (fd >= 0 || errno != ENOENT) return fd;
-  if (elsewhere) {
+  if (elsewhere && !movedFirst) {
     const int found = openMoved();
     if (found >= 0 || errno != ENOENT) return found;
   }
