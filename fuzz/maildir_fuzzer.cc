@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "fakes/temp_dir.h"
 #include "platform/posix/maildir_client.h"
@@ -43,13 +44,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 client.MsgNoteText() + '\0' + std::to_string(client.AttachmentCount());
     }
     if (seen[0] != seen[1]) std::abort();
-    for (int i = 0; i < client.AttachmentCount(); ++i) {
-      client.SetAttachmentIndex(i);
-      const std::filesystem::path copy = client.AttachmentPathName();
-      const std::string name = copy.filename().string();
-      if (copy.lexically_normal() != copy || name == "." || name == ".." ||
-          copy.string().rfind(temp.path() + "/postique-", 0) != 0) {
-        std::abort();  // a copy outside its folder
+    // Every attachment of each, copied: those of the second may have been
+    // decoded ahead meanwhile, on the other thread, and must copy alike.
+    std::vector<std::string> copies;
+    for (int m = 0; m < 2; ++m) {
+      client.SetMsgIndex(m);
+      for (int i = 0; i < client.AttachmentCount(); ++i) {
+        client.SetAttachmentIndex(i);
+        const std::filesystem::path copy = client.AttachmentPathName();
+        const std::string name = copy.filename().string();
+        if (copy.lexically_normal() != copy || name == "." || name == ".." ||
+            copy.string().rfind(temp.path() + "/postique-", 0) != 0) {
+          std::abort();  // a copy outside its folder
+        }
+        if (m == 0) {
+          copies.push_back(testing::ReadFile(copy));
+        } else if (testing::ReadFile(copy) != copies[static_cast<size_t>(i)]) {
+          std::abort();
+        }
       }
     }
   }

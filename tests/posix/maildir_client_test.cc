@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <thread>
 
 #include "fakes/failures.h"
 #include "fakes/fake_screen.h"
@@ -490,6 +492,59 @@ TEST(MaildirClient, MessagesParsedAheadReadAsAnyOther) {
   client.SetMsgIndex(2);
   c.Copy(0);
   c.client.reset();
+}
+
+// The thread that parses ahead also decodes the first attachment of each
+// message, if given the time: the copy must be the one the caller would
+// have decoded, whatever the encoding and however broken it is.
+TEST(MaildirClient, FirstAttachmentsDecodedAheadCopyAsWhenAskedFor) {
+  Client c;
+  const auto raw = [](const std::string& encoding, const std::string& encoded) {
+    return "Subject: s\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"f\"\n\n"
+           "--f\nContent-Type: text/plain\n\nb\n--f\n" +
+           Attachment("filename=\"a.bin\"", "application/octet-stream") +
+           "\nContent-Transfer-Encoding: " + encoding + "\n\n" + encoded + "\n--f\n" +
+           Attachment("filename=\"b.txt\"") + "\n\nsegundo\n--f--\n";
+  };
+  const std::string binary = std::string("a;b\r\n\0\xff", 7) + std::string(5000, '\x80');
+  const std::vector<std::string> messages = {
+      Message("pedido", "b", {{Attachment("filename=\"p.txt\""), "pedido"}}),
+      Message("sin adjuntos", "b"),
+      raw("base64", Base64(binary)),
+      raw("quoted-printable", "l=EDnea=\n partida=3D1\n"),
+      raw("base64", "YWJj*ZGVm\n=Z2hp\n!!!!\nam"),  // broken: GMime reads what it can
+      raw("7bit", ""),
+      raw("x-desconocida", "tal cual"),
+      Message("grande", "b", {{Attachment("filename=\"g.bin\""), std::string(3 << 19, 'g')}}),
+      raw("base64", Base64("último")),
+  };
+  for (size_t i = 0; i < messages.size(); ++i) {
+    c.maildir.Deliver("new", std::to_string(i) + ".x", messages[i],
+                      kDay + static_cast<long long>(i));
+  }
+  MaildirClient& client = c.Open();
+  // Last to first: no message is reached after the thread has been ahead of it.
+  std::vector<std::string> asked(messages.size());
+  for (int i = static_cast<int>(messages.size()) - 1; i >= 0; --i) {
+    client.SetMsgIndex(i);
+    if (client.AttachmentCount() > 0) asked[i] = c.Copy(0).second;
+  }
+  EXPECT_EQ(asked[2], binary);
+  EXPECT_EQ(asked[3], "l\xEDnea partida=1\n");
+  EXPECT_EQ(asked[8], "último");
+  // First to last, with time for the thread to decode the messages after the first.
+  client.SetMsgIndex(0);
+  c.Copy(0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  for (int i = 1; i < static_cast<int>(messages.size()); ++i) {
+    client.SetMsgIndex(i);
+    ASSERT_EQ(client.AttachmentCount() > 0, !asked[i].empty() || i == 5) << i;
+    if (client.AttachmentCount() == 0) continue;
+    EXPECT_TRUE(c.Copy(0).second == asked[i]) << i;
+    if (i != 7) {
+      EXPECT_EQ(c.Copy(1).second, "segundo") << i;
+    }
+  }
 }
 
 // Attachments of messages too large to read whole stream into their copy,

@@ -257,9 +257,11 @@ struct MaildirClient::Parsed {
     void operator()(GByteArray* bytes) const { g_byte_array_unref(bytes); }
   };
   struct Attachment {
-    std::string name;    // as decoded from the message
-    GMimePart* part;     // owned by message; null for a file unpacked from TNEF
-    std::string data;    // the contents of an unpacked file
+    std::string name;  // as decoded from the message
+    // Owned by message; null once data holds the contents: for a file
+    // unpacked from TNEF, or a part decoded ahead.
+    GMimePart* part;
+    std::string data;
     std::string copy;    // the temporary copy, once written
     long long size = 0;  // of the copy
   };
@@ -288,6 +290,14 @@ struct MaildirClient::Buffers {
   // Messages read whole are parsed by it, one after another: a parser made
   // afresh for each costs a tenth of the parsing.
   Ref<GMimeParser> parser{g_mime_parser_new()};
+
+  // Whether content is few enough bytes to be decoded in memory; a larger
+  // one streams through the decoder.
+  static bool Holds(GMimeDataWrapper* content) {
+    GMimeStream* encoded = g_mime_data_wrapper_get_stream(content);
+    const gint64 length = encoded ? g_mime_stream_length(encoded) : -1;
+    return length >= 0 && length <= kReadWhole;
+  }
 
   // The decoded bytes of content, valid until the next call; none when GMime
   // cannot decode it. The memory stays, unless a part of a large message
@@ -390,12 +400,28 @@ void CollectPart(GMimeObject* parent, GMimeObject* object, gpointer data) {
   }
 }
 
+// Decodes the first attachment of parsed into its data, when it is small
+// enough to hold: that is the one a scan copies.
+void DecodeFirst(MaildirClient::Parsed& parsed, MaildirClient::Buffers& buffers) {
+  if (parsed.attachments.empty()) return;
+  MaildirClient::Parsed::Attachment& first = parsed.attachments.front();
+  GMimeDataWrapper* content = first.part ? g_mime_part_get_content(first.part) : nullptr;
+  if (!content || !MaildirClient::Buffers::Holds(content)) return;
+  if (const auto bytes = buffers.Decode(content)) {
+    first.data.assign(*bytes);
+    first.part = nullptr;
+  }
+}
+
 }  // namespace
 
 // Parses messages on a thread of its own, a batch at a time: while the
 // caller copies an attachment, which mostly waits for the disk to have the
 // copy, the messages after it are parsed, as many as a scan reads between
-// two orders.
+// two orders. Until the caller comes back for them, their first
+// attachments are decoded as well, on a core that would otherwise wait
+// too, so that the next order's is ready when the scan gets there; what is
+// decoded of messages that are no orders is lost.
 class MaildirClient::Ahead {
  public:
   explicit Ahead(MaildirClient& client) : client_(client), thread_([this] { Work(); }) {}
@@ -421,12 +447,14 @@ class MaildirClient::Ahead {
       std::lock_guard lock(mutex_);
       batch_ = std::move(batch);
       busy_ = true;
+      wanted_ = false;
     }
     changed_.notify_all();
   }
-  // Waits for the batch to end: from then until the next one starts, parsed
-  // and the listing are the caller's.
+  // Waits for the batch to end, which then decodes no more: from then until
+  // the next one starts, parsed and the listing are the caller's.
   void Finish() {
+    wanted_ = true;
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return !busy_; });
   }
@@ -446,6 +474,10 @@ class MaildirClient::Ahead {
           if (stop_) break;
           parsed[index] = client_.Parse(index, buffers_, std::move(shell));
         }
+        for (const auto& [index, shell] : batch_) {
+          if (stop_ || wanted_) break;
+          DecodeFirst(*parsed[index], buffers_);
+        }
       } catch (...) {
         // Out of memory: the caller parses the rest itself, and finds out.
       }
@@ -462,8 +494,9 @@ class MaildirClient::Ahead {
   std::mutex mutex_;
   std::condition_variable changed_;
   bool busy_ = false;
-  std::atomic<bool> stop_ = false;  // also read while a batch runs
-  std::thread thread_;              // last: it starts once the rest is made
+  std::atomic<bool> stop_ = false;    // also read while a batch runs
+  std::atomic<bool> wanted_ = false;  // the caller waits for the batch
+  std::thread thread_;                // last: it starts once the rest is made
 };
 
 MaildirClient::MaildirClient(Screen& screen, std::string maildir,
@@ -798,9 +831,7 @@ std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
     written = WriteFully(fd.get(), a.data);
     size = static_cast<long long>(a.data.size());
   } else if (GMimeDataWrapper* content = g_mime_part_get_content(a.part)) {
-    GMimeStream* encoded = g_mime_data_wrapper_get_stream(content);
-    const gint64 length = encoded ? g_mime_stream_length(encoded) : -1;
-    if (length >= 0 && length <= kReadWhole) {
+    if (Buffers::Holds(content)) {
       // Decoded in memory and written in one go.
       const auto decoded = Kept().Decode(content);
       written = decoded && WriteFully(fd.get(), *decoded);
