@@ -142,6 +142,19 @@ TEST(OrderRetrieval, AFailingCopyIsReportedAndTheScanGoesOn) {
   EXPECT_EQ(h.screen.boxes[1].text, h.Copied("pedido2.txt"));
   EXPECT_EQ(List(h.program / "MapiIn"), std::vector<std::string>{"pedido2.txt"});
   EXPECT_EQ(List(h.program.path()), std::vector<std::string>{"MapiIn"});
+
+  // An order folder that cannot be made is what the box names, and why.
+  Inbox blocked;
+  blocked.Add("PEDIDO TRAMBELO 3", {{"pedido3.txt", "tres"}});
+  WriteFile(blocked.program / "MapiIn", "un archivo, no una carpeta");
+  blocked.Retrieve();
+  ASSERT_EQ(blocked.screen.boxes.size(), 2u);
+  EXPECT_EQ(
+      blocked.screen.boxes[0].text,
+      "No se ha podido copiar el archivo de datos en \r\n\r\n" + blocked.Target("pedido3.txt") +
+          "\r\n\r\nNo se ha podido crear la carpeta " + blocked.program / "MapiIn" +
+          ". Error 75: Error de acceso a la ruta o el archivo: " + blocked.program / "MapiIn" +
+          " (existe y no es una carpeta)");
 }
 
 TEST(OrderRetrieval, HostileFileNamesAreNotCopied) {

@@ -122,7 +122,17 @@ void frmRemitora::GetArchivoPedido() {
 void frmRemitora::PublishOrder(Steps& s, const std::string& name, std::string& target,
                                int& answer) {
   MAPIMessages& messages = p_.MAPIMessages1;
-  s.Do(200, [&] { p_.files.MakeFolder(OrderFolder()); });
+  // A folder that cannot be made is passed over like any failure here, but
+  // it is why the copy then fails: the user is told that, not the copy's
+  // own failure.
+  std::optional<Failure> folderFailure;
+  s.Do(200, [&] {
+    try {
+      p_.files.MakeFolder(OrderFolder());
+    } catch (const Failure& f) {
+      folderFailure = f;
+    }
+  });
   s.Do(210, [&] { target = OrderFolder() + p_.files.Separator() + name; });
   s.Do(220, [&] { answer = mb::kAnswerYes; });
   if (s.Test(230, [&] { return !p_.files.Lookup(target).empty(); })) {
@@ -174,10 +184,13 @@ void frmRemitora::PublishOrder(Steps& s, const std::string& name, std::string& t
     // Saying it was copied would leave the user waiting for an order that
     // is not there.
     s.Do(330, [&] {
-      p_.screen.MsgBox(Paragraphs({"No se ha podido copiar el archivo de datos en ", target,
-                                   "Error " + std::to_string(copyFailure->number()) + ": " +
-                                       copyFailure->description()}),
-                       mb::kOk | mb::kCritical);
+      const Failure& why = folderFailure ? *folderFailure : *copyFailure;
+      std::string reason = "Error " + std::to_string(why.number()) + ": " + why.description();
+      if (folderFailure)
+        reason = "No se ha podido crear la carpeta " + OrderFolder() + ". " + reason;
+      p_.screen.MsgBox(
+          Paragraphs({"No se ha podido copiar el archivo de datos en ", target, reason}),
+          mb::kOk | mb::kCritical);
     });
   }
 }

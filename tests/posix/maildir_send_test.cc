@@ -5,10 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
-
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "fakes/failures.h"
 #include "fakes/fake_screen.h"
@@ -114,6 +115,16 @@ TEST_F(MaildirSend, AFailingSendmailIsASendFailureThatSaysWhy) {
             "sendmail: cannot connect to 127.0.0.1, port 25");
   EXPECT_TRUE(testing::List(maildir / ".Sent/tmp").empty());
   EXPECT_TRUE(testing::List(maildir / ".Sent/cur").empty());
+
+  // One that ends well without reading the message has not sent it.
+  Sendmail("head -c 10 > /dev/null; exit 0");
+  EXPECT_EQ(FailureNumber([&] { client.Send(false); }, &description), 32002);
+  EXPECT_EQ(description.rfind("Error no especificado del cliente de correo: sendmail terminó sin "
+                              "leer el mensaje entero (leyó 10 de ",
+                              0),
+            0u)
+      << description;
+  EXPECT_TRUE(testing::List(maildir / ".Sent/cur").empty());
 }
 
 TEST_F(MaildirSend, AMissingSendmailIsNamed) {
@@ -178,6 +189,36 @@ TEST_F(MaildirSend, EveryAddressOfADestinationListIsARecipientOrTheSendFails) {
   EXPECT_EQ(description, "Destinatario desconocido: nadie");
   EXPECT_EQ(FailureNumber([&] { client.Send(false); }), 32014) << "never only the first";
   EXPECT_FALSE(testing::Exists(bin / "message"));
+}
+
+TEST_F(MaildirSend, AnAttachmentCutWhileTheMessageIsWrittenFailsTheSend) {
+  const std::string pdf = files / "factura.pdf";
+  std::filesystem::resize_file((WriteFile(pdf, ""), pdf), 16 << 20);
+  Attach(0, pdf);
+  // Another program cuts the file once the message is being written.
+  std::atomic<bool> cut = false, done = false;
+  std::thread cutter([&] {
+    while (!done) {
+      for (const std::string& name : testing::List(maildir / ".Sent/tmp")) {
+        std::error_code unread;
+        if (!cut && std::filesystem::file_size(maildir / (".Sent/tmp/" + name), unread) > 65536) {
+          std::filesystem::resize_file(pdf, 1000);
+          cut = true;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+  });
+  std::string description;
+  const int number = FailureNumber([&] { client.Send(false); }, &description);
+  done = true;
+  cutter.join();
+  ASSERT_TRUE(cut);
+  EXPECT_EQ(number, 32012);
+  EXPECT_EQ(description, "No se ha podido abrir el archivo adjunto: " + pdf +
+                             " (ha cambiado mientras se escribía el mensaje)");
+  EXPECT_FALSE(testing::Exists(bin / "message")) << "nothing handed to sendmail";
+  EXPECT_TRUE(testing::List(maildir / ".Sent/tmp").empty());
 }
 
 TEST_F(MaildirSend, AnAttachmentThatIsNoFileFailsAtOnce) {

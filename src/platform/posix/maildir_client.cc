@@ -26,6 +26,7 @@
 #include "app/text.h"
 #include "platform/posix/errno_failure.h"
 #include "platform/posix/fd.h"
+#include "platform/posix/leftovers.h"
 #include "platform/posix/safe_file_name.h"
 #include "platform/posix/sendmail.h"
 #include "platform/posix/signal_cleanup.h"
@@ -200,15 +201,23 @@ int MaildirClient::OpenMessage(Entry& entry, off_t& size) {
   // listing of both folders finds it under its unique name and gives every
   // other message moved meanwhile its new name too: a reader moving the
   // whole inbox during the scan costs a few listings, not one a message.
-  // One missing from two listings is gone, as are the others missing with
-  // it: a thousand messages deleted meanwhile cost two listings, not a
-  // thousand. (One listing alone may miss a message renamed while it runs.)
-  if (entry.unlisted >= 2) return -1;
-  const size_t before = entry.name;
-  Relist();
-  if (entry.name == before) return -1;  // gone
-  lastMove_ = Move{entry.folder, std::string(NameOf(entry).substr(entry.uniqueLength)), false};
-  return OpenFile(folders_[entry.folder].get(), NameOf(entry).data(), size);
+  // One missing from two listings in a row is gone, as are the others
+  // missing with it: a thousand messages deleted meanwhile cost two
+  // listings, not a thousand. (One listing alone may miss a message renamed
+  // while it runs.) One that a listing finds but that is renamed again
+  // before it is opened is looked for again, until the listings agree.
+  for (int listings = 0; entry.unlisted < 2; ++listings) {
+    if (listings == kListings) {
+      Raise(Err::kMapiMessageInUse,
+            "otro programa cambia de nombre sin cesar el mensaje " + std::string(UniqueOf(entry)));
+    }
+    Relist();
+    if (entry.unlisted > 0) continue;
+    lastMove_ = Move{entry.folder, std::string(NameOf(entry).substr(entry.uniqueLength)), false};
+    const int found = OpenFile(folders_[entry.folder].get(), NameOf(entry).data(), size);
+    if (found >= 0 || errno != ENOENT) return found;
+  }
+  return -1;  // gone
 }
 
 void MaildirClient::Rename(Entry& entry, unsigned char folder, std::string_view name) {
@@ -791,9 +800,13 @@ std::string MaildirClient::AttachmentPathName() {
 
 std::string MaildirClient::TempFolder() {
   if (temp_.empty()) {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/postique-XXXXXX";
+    const char* variable = std::getenv("TMPDIR");
+    const std::string base = variable && *variable ? variable : "/tmp";
+    RemoveLeftovers(base, "postique-");  // of runs that could not clean up
+    std::string pattern = base + "/postique-XXXXXX";
     if (!::mkdtemp(pattern.data())) throw ErrnoFailure(errno, pattern);  // made with mode 0700
+    tempHeld_.Reset(::open(pattern.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (tempHeld_.get() >= 0) Own(tempHeld_.get());
     temp_ = pattern;
     RemoveOnSignal(temp_);
   }
@@ -972,7 +985,13 @@ void MaildirClient::WriteDraft(const std::string& file) {
   g_mime_object_encode(GMIME_OBJECT(text.get()), GMIME_ENCODING_CONSTRAINT_7BIT);
   Ref<GMimeMultipart> mixed(g_mime_multipart_new_with_subtype("mixed"));
   g_mime_multipart_add(mixed.get(), GMIME_OBJECT(text.get()));
-  bool attached = false;
+  // Each attachment's file, with what it was when it was opened.
+  struct Read {
+    int fd;
+    const std::string& path;
+    struct stat st;
+  };
+  std::vector<Read> reads;
   for (const Draft::Attachment& a : draft_.attachments) {
     if (a.path.empty()) continue;  // an empty entry of the job's list names no file
     // Opened without waiting for a writer, and taken only when it is a
@@ -996,10 +1015,10 @@ void MaildirClient::WriteDraft(const std::string& file) {
     g_mime_part_set_content_encoding(part.get(), GMIME_CONTENT_ENCODING_BASE64);
     g_mime_part_set_filename(part.get(), name.c_str());
     g_mime_multipart_add(mixed.get(), GMIME_OBJECT(part.get()));
-    attached = true;
+    reads.push_back({fd, a.path, st});
   }
-  g_mime_message_set_mime_part(message.get(),
-                               attached ? GMIME_OBJECT(mixed.get()) : GMIME_OBJECT(text.get()));
+  g_mime_message_set_mime_part(
+      message.get(), reads.empty() ? GMIME_OBJECT(text.get()) : GMIME_OBJECT(mixed.get()));
 
   const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) throw ErrnoFailure(errno, file);
@@ -1009,6 +1028,17 @@ void MaildirClient::WriteDraft(const std::string& file) {
     throw ErrnoFailure(errno, file);
   }
   if (g_mime_stream_close(out.get()) != 0) throw ErrnoFailure(errno, file);
+  // A file that another program cut or changed while it was read would go
+  // out as it was then, cut or mixed: its size and time of change must be
+  // those it had when it was attached.
+  for (const Read& r : reads) {
+    struct stat now;
+    if (::fstat(r.fd, &now) != 0 || now.st_size != r.st.st_size ||
+        now.st_mtim.tv_sec != r.st.st_mtim.tv_sec || now.st_mtim.tv_nsec != r.st.st_mtim.tv_nsec) {
+      Raise(Err::kMapiAttachmentOpenFailure,
+            r.path + " (ha cambiado mientras se escribía el mensaje)");
+    }
+  }
 }
 
 }  // namespace postique::posix

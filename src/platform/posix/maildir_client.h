@@ -94,13 +94,17 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   // How many messages after the current one are parsed ahead while an
   // attachment of it is copied.
   static constexpr int kAhead = 10;
+  // How many listings a message that another reader keeps renaming is
+  // looked for in before it is reported as in use.
+  static constexpr int kListings = 100;
   class Ahead;
 
   void NeedSession() const;
   std::string_view NameOf(const Entry& entry) const;
   std::string_view UniqueOf(const Entry& entry) const;
   // Opens a listed message, wherever another reader has moved it since, and
-  // gives its size; -1 when it is gone or is no file.
+  // gives its size; -1 when it is gone or is no file. A message that another
+  // reader keeps renaming faster than it can be opened is a failure.
   int OpenMessage(Entry& entry, off_t& size);
   // Lists both folders again and gives every message found under another
   // name its new one.
@@ -140,6 +144,7 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   std::string maildir_;
   std::chrono::milliseconds sendmailLimit_;
   std::string temp_;  // made when the first copy is asked for
+  Fd tempHeld_{-1};   // open while temp_ is this run's
   bool signedOn_ = false, bound_ = false, unreadOnly_ = true, composing_ = false;
   long long spare_ = -1;           // the bytes the spare holds; -1 when there is none
   Fd folders_[2]{Fd(-1), Fd(-1)};  // new/ and cur/ while fetched

@@ -12,10 +12,15 @@
 #include "platform/posix/code_page.h"
 #include "platform/posix/errno_failure.h"
 #include "platform/posix/fd.h"
+#include "platform/posix/leftovers.h"
 
 namespace postique::posix {
 
 namespace {
+
+// The name under which a copy is staged beside its target, followed by
+// mkostemp's six letters.
+constexpr char kStaged[] = ".postique-";
 
 [[noreturn]] void Throw(const std::string& path) {
   throw ErrnoFailure(errno, path);
@@ -133,16 +138,16 @@ void PosixFiles::Copy(const std::string& from, const std::string& to) {
   // Staged under a dot name beside the target: the rename never leaves the
   // file system, and readers of the folder skip dot names.
   const std::string folder = ParentOf(to);
-  const std::string pattern = folder + "/.postique-XXXXXX";
-  std::string temp = pattern;
-  bool direct = true;
-  Fd out(::mkostemp(temp.data(), O_CLOEXEC | O_DIRECT));
-  if (out.get() < 0 && errno == EINVAL) {  // a file system that writes only through its cache
-    direct = false;
-    temp = pattern;
-    out.Reset(::mkostemp(temp.data(), O_CLOEXEC));
-  }
+  // What runs that could not clean up left staged here goes, once a run.
+  if (swept_.insert(folder).second) RemoveLeftovers(folder, kStaged);
+  std::string temp = folder + "/" + kStaged + "XXXXXX";
+  Fd out(::mkostemp(temp.data(), O_CLOEXEC));
   if (out.get() < 0) Throw(folder);
+  Own(out.get());
+  // Direct writes asked for once the file is there: a file system that
+  // writes only through its cache refuses them here, with nothing made.
+  const int flags = ::fcntl(out.get(), F_GETFL);
+  const bool direct = flags >= 0 && ::fcntl(out.get(), F_SETFL, flags | O_DIRECT) == 0;
   try {
     if (!chunk_) chunk_.reset(new Chunk);
     DirectWriter writer(out.get(), to, direct);
@@ -152,9 +157,12 @@ void PosixFiles::Copy(const std::string& from, const std::string& to) {
       if (size < 0) Throw(from);
       writer.Write(std::string_view(chunk_->bytes, static_cast<size_t>(size)));
     }
+    // Readable as any copy where the file system keeps permissions; one
+    // that cannot set them (FAT, some network shares) still gets the copy.
+    (void)::fchmod(out.get(), 0644);
     // One data sync of the copy, one sync of its folder after the rename:
     // on disk before anyone is told, never half.
-    if (::fchmod(out.get(), 0644) != 0 || ::fdatasync(out.get()) != 0) Throw(to);
+    if (::fdatasync(out.get()) != 0) Throw(to);
     out.Close(to);
     if (::rename(temp.c_str(), to.c_str()) != 0) Throw(to);
   } catch (...) {
@@ -179,7 +187,10 @@ void PosixFiles::Remove(const std::string& path) {
 
 void PosixFiles::MakeFolder(const std::string& path) {
   struct stat st;
-  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
+  if (::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return;
+    Raise(Err::kPathFileAccess, path + " (existe y no es una carpeta)");
+  }
   if (::mkdir(path.c_str(), 0755) != 0) Throw(path);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
 
 #include "app/ports.h"
@@ -31,6 +32,7 @@ class PosixFiles : public Files {
 
   std::string programFolder_;
   std::unique_ptr<Chunk> chunk_;  // made by the first copy, kept for the next
+  std::set<std::string> swept_;   // folders whose leftover staged copies are gone
 };
 
 // The folder of the running executable.

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,7 +94,18 @@ void Sendmail(const std::string& messageFile, const std::string& scratch,
               std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) +
               " segundos: el mensaje no se ha enviado");
   }
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+    // It read the message through the descriptor it shares with in: one that
+    // ended before the end of the message has not sent it, whatever it says.
+    struct stat st;
+    const off_t read = ::lseek(in.get(), 0, SEEK_CUR);
+    if (::fstat(in.get(), &st) == 0 && read >= 0 && read < st.st_size) {
+      Raise(Err::kMapiFailure, program + " terminó sin leer el mensaje entero (leyó " +
+                                   std::to_string(read) + " de " + std::to_string(st.st_size) +
+                                   " bytes): el mensaje no se ha enviado");
+    }
+    return;
+  }
   const std::string how = WIFEXITED(status)
                               ? "terminó con el estado " + std::to_string(WEXITSTATUS(status))
                               : "terminó por la señal " + std::to_string(WTERMSIG(status));

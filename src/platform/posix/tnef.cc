@@ -1,10 +1,6 @@
 #include "platform/posix/tnef.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <climits>
-#include <cstdio>
 #include <cstring>
 
 #include "app/text.h"
@@ -14,6 +10,21 @@
 // in this file.
 extern "C" {
 #include <ytnef.h>
+}
+
+// The decoder's printing calls, renamed to these in the copy of its library
+// that the program links (CMakeLists.txt): its complaints about broken
+// streams would otherwise land in the terminal screen's output.
+extern "C" {
+int postique_tnef_printf_chk(int, const char*, ...) {
+  return 0;
+}
+int postique_tnef_puts(const char*) {
+  return 0;
+}
+int postique_tnef_putchar(int c) {
+  return c;
+}
 }
 
 namespace postique::posix {
@@ -68,30 +79,6 @@ struct Decoded {
   ~Decoded() { TNEFFree(&tnef); }
 };
 
-// The decoder prints its complaints about broken streams on standard output,
-// which is the terminal screen's: they go nowhere while it works.
-class Silenced {
- public:
-  Silenced() {
-    std::fflush(stdout);
-    saved_ = ::dup(STDOUT_FILENO);
-    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (saved_ >= 0 && null >= 0) ::dup2(null, STDOUT_FILENO);
-    if (null >= 0) ::close(null);
-  }
-  ~Silenced() {
-    std::fflush(stdout);
-    if (saved_ < 0) return;
-    ::dup2(saved_, STDOUT_FILENO);
-    ::close(saved_);
-  }
-  Silenced(const Silenced&) = delete;
-  Silenced& operator=(const Silenced&) = delete;
-
- private:
-  int saved_;
-};
-
 }  // namespace
 
 std::optional<std::vector<TnefFile>> UnpackTnef(std::string_view stream) {
@@ -100,7 +87,6 @@ std::optional<std::vector<TnefFile>> UnpackTnef(std::string_view stream) {
   std::string bytes(stream);
   Decoded decoded;
   decoded.tnef.Debug = 0;
-  const Silenced quiet;
   if (TNEFParseMemory(reinterpret_cast<BYTE*>(bytes.data()), static_cast<long>(bytes.size()),
                       &decoded.tnef) != 0) {
     return std::nullopt;

@@ -172,7 +172,10 @@ void Win32Files::Remove(const std::string& path) {
 void Win32Files::MakeFolder(const std::string& path) {
   const std::wstring wide = Wide(path);
   const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return;
+    Raise(Err::kPathFileAccess, path + " (existe y no es una carpeta)");
+  }
   if (!::CreateDirectoryW(wide.c_str(), nullptr)) Throw(path);
 }
 
