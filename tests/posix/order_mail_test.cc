@@ -1,13 +1,17 @@
 // Order retrieval on mail as it really arrives and on real disks: Outlook's
 // shapes, TNEF, a mailbox that changes under the scan, an order folder on a
-// disk of its own, a disk that fills, and the program ended by a signal.
+// disk of its own, a disk that fills, the program ended by a signal and what
+// a killed run leaves.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "fakes/fake_screen.h"
@@ -174,10 +178,10 @@ struct Installed {
 // A small file system of its own at the order folder, while the test runs.
 class OwnDisk {
  public:
-  OwnDisk(const std::string& at, const std::string& size) : at_(at) {
+  OwnDisk(const std::string& at, const char* type, const std::string& options) : at_(at) {
     std::filesystem::create_directory(at);
-    mounted_ = ::getuid() == 0 &&
-               ::mount("postique-test", at.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+    mounted_ =
+        ::getuid() == 0 && ::mount("postique-test", at.c_str(), type, 0, options.c_str()) == 0;
   }
   ~OwnDisk() {
     if (mounted_) ::umount(at_.c_str());
@@ -189,18 +193,23 @@ class OwnDisk {
   bool mounted_ = false;
 };
 
+// ramfs writes only through the page cache, and says so only once a file is
+// made.
 TEST(OrderMail, AnOrderFolderOnADiskOfItsOwnGetsTheOrder) {
-  Installed p;
-  const OwnDisk disk(p.MapiIn(), "1m");
-  if (!disk.mounted()) GTEST_SKIP() << "mounting a small disk needs root";
-  p.maildir.Deliver("new", "1.x", OutlookOrder("%PDF pedido 77"), kDay);
-  const ProgramRun run = p.Run();
-  EXPECT_NE(
-      run.out.find("Se ha copiado un archivo de datos en \n\n" + p.MapiIn() + "/pedido77.pdf"),
-      std::string::npos)
-      << run.out;
-  EXPECT_EQ(List(p.MapiIn()), std::vector<std::string>{"pedido77.pdf"}) << "nothing staged left";
-  EXPECT_EQ(ReadFile(p.MapiIn() + "/pedido77.pdf"), "%PDF pedido 77");
+  for (const char* type : {"tmpfs", "ramfs"}) {
+    Installed p;
+    const OwnDisk disk(p.MapiIn(), type, type == std::string("tmpfs") ? "size=1m" : "");
+    if (!disk.mounted()) GTEST_SKIP() << "mounting a small disk needs root";
+    p.maildir.Deliver("new", "1.x", OutlookOrder("%PDF pedido 77"), kDay);
+    const ProgramRun run = p.Run();
+    EXPECT_NE(
+        run.out.find("Se ha copiado un archivo de datos en \n\n" + p.MapiIn() + "/pedido77.pdf"),
+        std::string::npos)
+        << type << run.out;
+    EXPECT_EQ(List(p.MapiIn()), std::vector<std::string>{"pedido77.pdf"})
+        << type << ": nothing staged left";
+    EXPECT_EQ(ReadFile(p.MapiIn() + "/pedido77.pdf"), "%PDF pedido 77") << type;
+  }
 }
 
 // The attachment copies are emptied and used again as the scan goes on: an
@@ -231,7 +240,7 @@ TEST(OrderMail, EveryOrderStaysWholeAfterTheScanLeavesItsMessage) {
 
 TEST(OrderMail, ADiskThatFillsDuringTheCopyKeepsNothingAndSaysSo) {
   Installed p;
-  const OwnDisk disk(p.MapiIn(), "64k");
+  const OwnDisk disk(p.MapiIn(), "tmpfs", "size=64k");
   if (!disk.mounted()) GTEST_SKIP() << "mounting a small disk needs root";
   p.maildir.Deliver("new", "1.x", OutlookOrder(std::string(1 << 20, 'p')), kDay);
   const ProgramRun run = p.Run();
@@ -254,43 +263,139 @@ TEST(OrderMail, AOneLineSubjectCannotForgeAStatusLine) {
   EXPECT_NE(run.out.find("\ncuerpo\nsegunda\n"), std::string::npos) << "the body keeps its lines";
 }
 
+// The terminal's program over p's Maildir, read until its first box waits
+// for an answer.
+struct AtABox {
+  pid_t child;
+  int input, output;
+  std::string out;
+};
+AtABox StartToABox(const Installed& p) {
+  int input[2], output[2];
+  if (::pipe(input) != 0 || ::pipe(output) != 0) return {-1, -1, -1, ""};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(input[0], 0);
+    ::dup2(output[1], 1);
+    ::unsetenv("DISPLAY");
+    ::setenv("MAILDIR", p.maildir.path().c_str(), 1);
+    ::setenv("TMPDIR", p.temp.path().c_str(), 1);
+    ::execl(p.program.c_str(), p.program.c_str(), nullptr);
+    ::_exit(127);
+  }
+  ::close(input[0]);
+  ::close(output[1]);
+  AtABox run{child, input[1], output[0], ""};
+  char buffer[4096];
+  for (ssize_t n; run.out.find("[A]ceptar") == std::string::npos &&
+                  (n = ::read(run.output, buffer, sizeof buffer)) > 0;) {
+    run.out.append(buffer, static_cast<size_t>(n));
+  }
+  return run;
+}
+
+// Ends the run with signal and gives how it ended.
+int Kill(AtABox& run, int signal) {
+  ::kill(run.child, signal);
+  int status = 0;
+  ::waitpid(run.child, &status, 0);
+  ::close(run.input);
+  ::close(run.output);
+  return status;
+}
+
 TEST(OrderMail, ASignalWhileABoxWaitsLeavesNoCopyBehind) {
   for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
     Installed p;
     p.maildir.Deliver("new", "1.x", OutlookOrder("%PDF pedido 77"), kDay);
-    int input[2], output[2];
-    ASSERT_EQ(::pipe(input), 0);
-    ASSERT_EQ(::pipe(output), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-      ::dup2(input[0], 0);
-      ::dup2(output[1], 1);
-      ::unsetenv("DISPLAY");  // the terminal's program
-      ::setenv("MAILDIR", p.maildir.path().c_str(), 1);
-      ::setenv("TMPDIR", p.temp.path().c_str(), 1);
-      ::execl(p.program.c_str(), p.program.c_str(), nullptr);
-      ::_exit(127);
-    }
-    ::close(input[0]);
-    ::close(output[1]);
     // The box that tells of the copy waits for its answer: the copy exists.
-    std::string out;
-    char buffer[4096];
-    for (ssize_t n; out.find("[A]ceptar") == std::string::npos &&
-                    (n = ::read(output[0], buffer, sizeof buffer)) > 0;) {
-      out.append(buffer, static_cast<size_t>(n));
-    }
-    ASSERT_NE(out.find("Se ha copiado"), std::string::npos) << out;
+    AtABox run = StartToABox(p);
+    ASSERT_NE(run.out.find("Se ha copiado"), std::string::npos) << run.out;
     EXPECT_FALSE(List(p.temp.path()).empty());
-    ::kill(child, signal);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ::close(input[1]);
-    ::close(output[0]);
+    const int status = Kill(run, signal);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "ended as the signal would";
     EXPECT_TRUE(List(p.temp.path()).empty()) << "signal " << signal;
     EXPECT_EQ(List(p.MapiIn()), std::vector<std::string>{"pedido77.pdf"});
   }
+}
+
+// A run killed outright cleans nothing up: the next one does, sparing what a
+// running Postique holds.
+TEST(OrderMail, WhatAKilledRunLeftIsRemovedByTheNextRun) {
+  Installed p;
+  p.maildir.Deliver("new", "1.x", OutlookOrder("%PDF pedido 77"), kDay);
+  AtABox killed = StartToABox(p);
+  ASSERT_NE(killed.out.find("Se ha copiado"), std::string::npos) << killed.out;
+  Kill(killed, SIGKILL);
+  ASSERT_EQ(List(p.temp.path()).size(), 1u) << "the killed run's folder stays";
+  std::filesystem::remove(p.MapiIn() + "/pedido77.pdf");  // processed meanwhile
+  WriteFile(p.MapiIn() + "/.postique-abcdef", "staged by a killed run");
+  WriteFile(p.MapiIn() + "/.postique-ghijkl", "staged by a run still going");
+  const int held = ::open((p.MapiIn() + "/.postique-ghijkl").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  const ProgramRun run = p.Run();
+  ::close(held);
+  EXPECT_NE(run.out.find("Se ha copiado"), std::string::npos) << run.out;
+  EXPECT_TRUE(List(p.temp.path()).empty()) << "the killed run's folder is gone";
+  const std::vector<std::string> left = List(p.MapiIn());
+  EXPECT_EQ(std::count(left.begin(), left.end(), ".postique-abcdef"), 0);
+  EXPECT_EQ(std::count(left.begin(), left.end(), ".postique-ghijkl"), 1) << "held, so kept";
+}
+
+// Another mail reader, in a process of its own, renaming a message back and
+// forth between two names every half millisecond while it lives, from the
+// moment something turns up in folder.
+class Renamer {
+ public:
+  Renamer(const std::string& a, const std::string& b, const std::string& folder) : pid_(::fork()) {
+    if (pid_ != 0) return;
+    while (List(folder).empty()) ::usleep(200);
+    for (;;) {
+      ::rename(a.c_str(), b.c_str());
+      ::usleep(500);
+      ::rename(b.c_str(), a.c_str());
+      ::usleep(500);
+    }
+  }
+  ~Renamer() {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+
+ private:
+  pid_t pid_;
+};
+
+// Orders in TNEF are decoded ahead on the program's second thread while the
+// boxes of the orders before them are on the screen; the last order is
+// renamed without pause by another reader from the first copy on (once the
+// inbox is listed).
+TEST(OrderMail, EveryOrderOfAMaildirThatAnotherReaderChangesGetsItsBox) {
+  Installed p;
+  constexpr int kOrders = 40, kOthers = 3000;
+  for (int i = 0; i < kOthers; ++i) {
+    p.maildir.Deliver("cur", std::to_string(i) + ".x:2,S",
+                      Message("otro " + std::to_string(i), "b"), kDay + i);
+  }
+  for (int i = 0; i < kOrders; ++i) {
+    const std::string n = std::to_string(i);
+    p.maildir.Deliver("cur", "t" + n + ".x:2,S",
+                      TnefOrder(Tnef({{"pedido" + n + ".txt", "pedido " + n}})),
+                      kDay + kOthers + i);
+  }
+  const std::string renamed =
+      p.maildir.Deliver("cur", "r.x:2,S", OutlookOrder("%PDF pedido 77"), kDay + kOthers + kOrders);
+  const Renamer renamer(renamed, p.maildir / "cur/r.x:2,FS", p.temp.path());
+  const ProgramRun run = p.Run();
+  size_t boxes = 0;
+  for (size_t at = run.out.find("Se ha copiado"); at != std::string::npos;
+       at = run.out.find("Se ha copiado", at + 1)) {
+    ++boxes;
+  }
+  EXPECT_EQ(boxes, size_t{kOrders + 1}) << run.out.substr(run.out.size() - 1500);
+  const std::vector<std::string> copied = List(p.MapiIn());
+  EXPECT_EQ(copied.size(), size_t{kOrders + 1});
+  EXPECT_EQ(std::count(copied.begin(), copied.end(), "pedido77.pdf"), 1) << "the renamed order";
 }
 
 }  // namespace
