@@ -35,6 +35,7 @@ Form MainForm() {
     c.push_back(MakeControl(K::kLabel, "Label2", i, l.text, {1230, l.top, l.width, 240}, l.tab));
     c.back().font = {"Arial", 9.75, false};
     c.back().fore = kHighlight;
+    c.back().autoSize = true;  // the echo of the job grows with it, up to the window's edge
   }
 
   c.push_back(MakeControl(K::kButton, "cmdVistazo", -1, "Vistazo a Bandeja Entrada",

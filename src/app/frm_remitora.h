@@ -31,7 +31,7 @@ struct Platform {
 // the program's exit status.
 int RunMainWindow(Platform platform);
 
-inline constexpr char kTitle[] = "Envio de E-Mail (Soporta Thunderbird) 38.5";
+inline constexpr char kTitle[] = "Envio de E-Mail (Soporta Thunderbird) " POSTIQUE_TITLE_VERSION;
 
 class frmRemitora {
  public:

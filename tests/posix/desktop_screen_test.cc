@@ -78,7 +78,8 @@ void ExpectLaidOut(const Desktop& d, const Form& form) {
     EXPECT_EQ(w->h(), d.Px(c.height)) << name;
     EXPECT_EQ(w->visible() != 0, c.visible) << name;
     const Font& font = c.font.name.empty() ? Font{"MS Sans Serif", 8.25, false} : c.font;
-    EXPECT_EQ(w->labelfont(), font.bold ? FL_HELVETICA_BOLD : FL_HELVETICA) << name;
+    const Fl_Font sans = font.name == "Arial" ? FL_FREE_FONT : FL_HELVETICA;
+    EXPECT_EQ(w->labelfont(), sans + (font.bold ? 1 : 0)) << name;
     if (c.kind == ControlKind::kLabel && !c.autoSize) {
       // The whole caption shows, in type at most a fifth smaller.
       const int designed = static_cast<int>(std::lround(font.points * d.screen->dpi() / 72));
@@ -125,6 +126,27 @@ TEST(DesktopScreen, TheStatusGrowsToItsPanelAndTheFrameCoversTheJobLabels) {
   EXPECT_GT(status->w(), d.Px(585));
   form.SetText("LabelPie", "ESTADO: " + std::string(400, 'x'));
   EXPECT_EQ(status->x() + status->w(), d.Px(6735)) << "as wide as the panel, no wider";
+
+  // The echo of the job, in Arial's metrics: each label as wide as its
+  // caption, the design caption in its design width, a long one up to the
+  // window's edge.
+  EXPECT_STREQ(Fl::get_font(FL_FREE_FONT), " Liberation Sans");
+  for (int i = 0; i < 5; ++i) {
+    const Control& c = form.at("Label2", i);
+    const std::string caption = c.text;
+    const Fl_Widget* echo = d.screen->WidgetOf(form, c);
+    int textWidth = 0, textHeight = 0;
+    echo->measure_label(textWidth, textHeight);
+    // Type comes in whole pixels: the width scales with the size it got.
+    const double scale = echo->labelsize() / (c.font.points * d.screen->dpi() / 72);
+    EXPECT_NEAR(textWidth, d.Px(c.width) * scale, 3) << caption;
+    form.SetText("Label2", i, caption + ":ana@example.es");
+    echo->measure_label(textWidth, textHeight);
+    EXPECT_GE(echo->w(), textWidth) << "the whole caption: " << echo->label();
+    form.SetText("Label2", i, std::string(400, 'x'));
+    EXPECT_EQ(echo->x() + echo->w(), d.Px(6735)) << i;
+    form.SetText("Label2", i, caption);
+  }
 
   const Fl_Widget* frame = d.screen->WidgetOf(form, form.at("Frame1"));
   EXPECT_FALSE(frame->visible());

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "platform/win32/code_page.h"
 #include "win32/window_probe.h"
 
@@ -11,6 +13,54 @@ std::wstring BuildFolder() {
   std::wstring path(MAX_PATH, L'\0');
   path.resize(::GetModuleFileNameW(nullptr, path.data(), MAX_PATH));
   return path.substr(0, path.find_last_of(L'\\'));
+}
+
+std::wstring FolderFromEnvironment(const char* variable) {
+  const char* folder = std::getenv(variable);
+  if (!folder || !*folder) return {};
+  std::wstring path = L"Z:" + Wide(folder);
+  for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
+  return path;
+}
+
+ThunderbirdOnPath::ThunderbirdOnPath() {
+  EXPECT_TRUE(::CopyFileW((BuildFolder() + L"\\thunderbird.exe").c_str(),
+                          Wide(bin_ / "thunderbird.exe").c_str(), FALSE));
+  path_.resize(32767);
+  path_.resize(::GetEnvironmentVariableW(L"PATH", path_.data(), 32767));
+  ::SetEnvironmentVariableW(L"PATH", (Wide(bin_.path()) + L";" + path_).c_str());
+}
+
+ThunderbirdOnPath::~ThunderbirdOnPath() {
+  ::SetEnvironmentVariableW(L"PATH", path_.c_str());
+}
+
+std::vector<std::string> ThunderbirdOnPath::Recorded() const {
+  const std::string path = bin_ / "thunderbird-args.txt";
+  for (DWORD waited = 0; !testing::Exists(path) && waited < kPatience; waited += 100) ::Sleep(100);
+  ::Sleep(200);  // written in one go, but give it time to close
+  const std::string record = testing::ReadFile(path);
+  std::vector<std::string> parts;
+  for (size_t start = 0, end; (end = record.find('\0', start)) != std::string::npos;
+       start = end + 1) {
+    parts.push_back(record.substr(start, end - start));
+  }
+  return parts;
+}
+
+std::string FileVersion(const std::wstring& path) {
+  std::vector<char> data(::GetFileVersionInfoSizeW(path.c_str(), nullptr));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT size = 0;
+  if (data.empty() ||
+      !::GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
+      !::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &size)) {
+    return "";
+  }
+  return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+         std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+         std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
 
 std::string BoxText(HWND box) {
@@ -46,13 +96,21 @@ Postique::Postique(const testing::TempDir& folder, const std::string& arguments,
                    const std::wstring& program) {
   const std::wstring installed = Wide(folder / "POSTIQUE.EXE");
   EXPECT_TRUE(::CopyFileW(program.c_str(), installed.c_str(), FALSE)) << Utf8(program);
-  std::wstring line =
-      L"\"" + installed + L"\"" + (arguments.empty() ? L"" : L" " + Wide(arguments));
+  Start(installed, arguments, Wide(folder.path()));
+}
+
+Postique::Postique(InPlace, const std::wstring& program, const std::string& arguments) {
+  Start(program, arguments, program.substr(0, program.find_last_of(L'\\')));
+}
+
+void Postique::Start(const std::wstring& program, const std::string& arguments,
+                     const std::wstring& folder) {
+  std::wstring line = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + Wide(arguments));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  started_ = ::CreateProcessW(installed.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                              Wide(folder.path()).c_str(), &startup, &process_);
-  EXPECT_TRUE(started_);
+  started_ = ::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                              folder.c_str(), &startup, &process_);
+  EXPECT_TRUE(started_) << Utf8(program);
 }
 
 Postique::~Postique() {

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "fakes/temp_dir.h"
 
@@ -17,6 +18,33 @@ inline const std::wstring kMainTitle = L"Envio de E-Mail (Soporta Thunderbird) 3
 
 // The folder of the running test program, where the build put every program.
 std::wstring BuildFolder();
+
+// The Windows path of a folder the test run names in the environment
+// variable (a Linux path), or nothing when it names none.
+std::wstring FolderFromEnvironment(const char* variable);
+
+// The folder of the 32-bit build, when the test run has one.
+inline std::wstring Win32Build() {
+  return FolderFromEnvironment("POSTIQUE_WIN32_BUILD");
+}
+
+// The stand-in Thunderbird, found by the shell through the search path as a
+// real installation is, while this lives.
+class ThunderbirdOnPath {
+ public:
+  ThunderbirdOnPath();
+  ~ThunderbirdOnPath();
+  // What it recorded when started: its command line, then each argument.
+  std::vector<std::string> Recorded() const;
+
+ private:
+  testing::TempDir bin_;
+  std::wstring path_;
+};
+
+// The version a program's version resource gives, as four numbers; empty
+// when it has none.
+std::string FileVersion(const std::wstring& program);
 
 // The text of a message box: its one static control that is not the icon.
 std::string BoxText(HWND box);
@@ -34,6 +62,9 @@ class Postique {
  public:
   Postique(const testing::TempDir& folder, const std::string& arguments,
            const std::wstring& program = BuildFolder() + L"\\POSTIQUE.EXE");
+  // An installed program, started where it is, in its own folder.
+  struct InPlace {};
+  Postique(InPlace, const std::wstring& program, const std::string& arguments);
   ~Postique();
   Postique(const Postique&) = delete;
   Postique& operator=(const Postique&) = delete;
@@ -47,6 +78,8 @@ class Postique {
   std::optional<DWORD> Exit(DWORD wait = kPatience);
 
  private:
+  void Start(const std::wstring& program, const std::string& arguments, const std::wstring& folder);
+
   PROCESS_INFORMATION process_{};
   bool started_ = false;
 };

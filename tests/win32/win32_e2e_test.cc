@@ -20,28 +20,9 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-// The arguments the stand-in Thunderbird recorded: the command line, then
-// each argument.
-std::vector<std::string> Recorded(const std::string& path) {
-  for (DWORD waited = 0; !Exists(path) && waited < kPatience; waited += 100) ::Sleep(100);
-  ::Sleep(200);  // written in one go, but give it time to close
-  const std::string record = ReadFile(path);
-  std::vector<std::string> parts;
-  for (size_t start = 0, end; (end = record.find('\0', start)) != std::string::npos;
-       start = end + 1) {
-    parts.push_back(record.substr(start, end - start));
-  }
-  return parts;
-}
-
 TEST(Postique, AThunderbirdJobIsHandedOverLoggedAndDeleted) {
-  TempDir folder, bin;
-  ASSERT_TRUE(::CopyFileW((BuildFolder() + L"\\thunderbird.exe").c_str(),
-                          Wide(bin / "thunderbird.exe").c_str(), FALSE));
-  // Found by the shell through the search path, like a real installation.
-  std::wstring path(32767, L'\0');
-  path.resize(::GetEnvironmentVariableW(L"PATH", path.data(), 32767));
-  ::SetEnvironmentVariableW(L"PATH", (Wide(bin.path()) + L";" + path).c_str());
+  TempDir folder;
+  const ThunderbirdOnPath thunderbird;
 
   const std::string job = folder / "trabajo.txt";
   WriteFile(job,
@@ -55,13 +36,12 @@ TEST(Postique, AThunderbirdJobIsHandedOverLoggedAndDeleted) {
       "attachment='C:\\f\\a.pdf,C:\\f\\b b.pdf',to='ana@example.es',subject='Factura A\xf1o "
       "\x80',body='cuerpo, con coma'";
   EXPECT_EQ(ReadFile(folder / "thunderbird.log"), "thunderbird -compose \"" + compose + "\"\r\n");
-  const std::vector<std::string> args = Recorded(bin / "thunderbird-args.txt");
+  const std::vector<std::string> args = thunderbird.Recorded();
   ASSERT_EQ(args.size(), 3u) << "the command line and exactly two arguments";
   EXPECT_EQ(args[1], "-compose");
   EXPECT_EQ(args[2],
             "attachment='C:\\f\\a.pdf,C:\\f\\b b.pdf',to='ana@example.es',subject='Factura Año "
             "€',body='cuerpo, con coma'");
-  ::SetEnvironmentVariableW(L"PATH", path.c_str());
 }
 
 TEST(Postique, AMissingJobIsReportedAndTheMainWindowStaysIdle) {

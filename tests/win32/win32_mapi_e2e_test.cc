@@ -3,6 +3,8 @@
 // registered as the system's default mail client.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which they need.
+#include <msi.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -26,15 +28,6 @@ using testing::WriteFile;
 
 constexpr wchar_t kClients[] = L"Software\\Clients\\Mail";
 constexpr wchar_t kName[] = L"PostiqueTest";
-
-// The folder of the 32-bit build, when the test run has one.
-std::wstring Win32Build() {
-  const char* folder = std::getenv("POSTIQUE_WIN32_BUILD");
-  if (!folder || !*folder) return {};
-  std::wstring path = L"Z:" + Wide(folder);
-  for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
-  return path;
-}
 
 // The default mail program, per machine, in the registry view of one
 // bitness; what was there before comes back at the end.
@@ -288,6 +281,143 @@ TEST(PostiqueMapi, The32BitProgramSendsThroughThe32BitMailProgram) {
   Postique postique(folder, SixLineJob(work, "0"), Win32Build() + L"\\POSTIQUE.EXE");
   EXPECT_EQ(postique.Exit(600000), 0u);
   EXPECT_EQ(mail.Sent(), ExpectedSent(work, 0));
+}
+
+// The installers as a user runs them: msiexec, quietly, as the user of the
+// prefix. The run names the folder of this build's installers and a newer
+// build's (POSTIQUE_DIST, POSTIQUE_NEXT_DIST).
+class Installer {
+ public:
+  explicit Installer(const char* variable, const char* bits) {
+    const std::wstring folder = FolderFromEnvironment(variable);
+    if (folder.empty()) return;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      const std::wstring name = entry.path().filename().wstring();
+      if (name.ends_with(std::wstring(L"-win") + Wide(bits) + L".msi"))
+        msi_ = entry.path().wstring();
+    }
+  }
+  bool found() const { return !msi_.empty(); }
+  DWORD Run(const wchar_t* action) const {
+    std::wstring line = L"msiexec.exe " + std::wstring(action) + L" \"" + msi_ + L"\" /qn";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process)) {
+      return ::GetLastError();
+    }
+    ::WaitForSingleObject(process.hProcess, 120000);
+    DWORD status = 1;
+    ::GetExitCodeProcess(process.hProcess, &status);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return status;
+  }
+
+ private:
+  std::wstring msi_;
+};
+
+std::string KnownFolder(const char* variable, const std::string& under) {
+  return Utf8(_wgetenv(Wide(variable).c_str())) + "\\" + under;
+}
+
+// The versions of the installed Postiques, as the installer registers them
+// for Windows to show.
+std::vector<std::string> InstalledVersions() {
+  std::vector<std::string> versions;
+  wchar_t product[39];
+  for (DWORD i = 0; ::MsiEnumRelatedProductsW(L"{4A196838-E9F6-4E59-88F4-1C03651E69B6}", 0, i,
+                                              product) == ERROR_SUCCESS;
+       ++i) {
+    wchar_t version[64];
+    DWORD size = 64;
+    if (::MsiGetProductInfoW(product, INSTALLPROPERTY_VERSIONSTRING, version, &size) ==
+        ERROR_SUCCESS) {
+      versions.push_back(Utf8(version));
+    }
+  }
+  return versions;
+}
+
+TEST(PostiqueInstaller, InstallsRunsUpgradesAndUninstallsKeepingTheWaitingOrders) {
+  const Installer installer("POSTIQUE_DIST", "64"), newer("POSTIQUE_NEXT_DIST", "64");
+  if (!installer.found() || !newer.found()) GTEST_SKIP() << "no installers named by the run";
+  const std::string folder = KnownFolder("LOCALAPPDATA", "Programs\\Postique");
+  const std::string program = folder + "\\POSTIQUE.EXE", orders = folder + "\\MapiIn";
+  const std::string menu =
+      KnownFolder("APPDATA", "Microsoft\\Windows\\Start Menu\\Programs\\Postique.lnk");
+  ASSERT_EQ(installer.Run(L"/i"), 0u);
+  EXPECT_TRUE(Exists(program));
+  EXPECT_TRUE(Exists(folder + "\\LEEME.txt"));
+  EXPECT_TRUE(List(orders).empty()) << "made empty";
+  EXPECT_TRUE(Exists(menu)) << "a Start-menu entry";
+  EXPECT_EQ(InstalledVersions(), std::vector<std::string>{POSTIQUE_VERSION});
+  EXPECT_EQ(FileVersion(Wide(program)), POSTIQUE_VERSION);
+
+  {  // A job for Thunderbird, as the invoicing product starts the program.
+    const ThunderbirdOnPath thunderbird;
+    TempDir work;
+    const std::string job = work / "trabajo.txt";
+    WriteFile(job, "ana@example.es\r\nFactura\r\nAdjunta\r\n\r\n\r\nT\r\n");
+    Postique postique(Postique::InPlace{}, Wide(program), job);
+    EXPECT_EQ(postique.Exit(), 0u);
+    EXPECT_EQ(thunderbird.Recorded().size(), 3u);
+    EXPECT_TRUE(Exists(folder + "\\thunderbird.log")) << "logged beside the program";
+  }
+  {  // The order retrieval, as the Start-menu entry starts it.
+    Mailbox mail;
+    mail.registry.SetOurs();
+    TempDir files;
+    WriteFile(files / "pedido7.txt", "pedido 7");
+    WriteFile(mail.folder / "inbox.txt",
+              "Subject: PEDIDO TRAMBELO 7\r\nFrom: Cliente\r\n"
+              "Date: 2026/12/01 09:00\r\nBody: El pedido\r\nAttach: " +
+                  files / "pedido7.txt" + "\r\n");
+    Postique postique(Postique::InPlace{}, Wide(program), "");
+    HWND box = postique.WaitForBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(BoxText(box), "Se ha copiado un archivo de datos en \r\n\r\n" + orders +
+                                "\\pedido7.txt\r\n\r\nProcese el archivo antes de continuar");
+    Press(box, IDOK);
+    box = postique.WaitForBox();
+    ASSERT_NE(box, nullptr);
+    Press(box, IDOK);
+    const HWND main = postique.WaitForWindow(kMainTitle, false);
+    ASSERT_NE(main, nullptr);
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(postique.Exit(), 0u);
+  }
+
+  // A newer build over it, with the order still waiting.
+  ASSERT_EQ(newer.Run(L"/i"), 0u);
+  const std::vector<std::string> upgraded = InstalledVersions();
+  ASSERT_EQ(upgraded.size(), 1u) << "the newer one replaces the older";
+  EXPECT_NE(upgraded[0], POSTIQUE_VERSION);
+  EXPECT_EQ(FileVersion(Wide(program)), upgraded[0]);
+  EXPECT_EQ(ReadFile(orders + "\\pedido7.txt"), "pedido 7") << "the waiting order stays";
+
+  ASSERT_EQ(newer.Run(L"/x"), 0u);
+  EXPECT_TRUE(InstalledVersions().empty());
+  EXPECT_FALSE(Exists(program));
+  EXPECT_FALSE(Exists(menu));
+  EXPECT_EQ(ReadFile(orders + "\\pedido7.txt"), "pedido 7") << "never removed";
+  std::filesystem::remove_all(Wide(folder));
+}
+
+TEST(PostiqueInstaller, The32BitInstallerInstallsTheProgramOf32Bits) {
+  const Installer installer("POSTIQUE_DIST", "32");
+  if (!installer.found()) GTEST_SKIP() << "no installers named by the run";
+  const std::string folder = KnownFolder("LOCALAPPDATA", "Programs\\Postique");
+  ASSERT_EQ(installer.Run(L"/i"), 0u);
+  DWORD kind = 0;
+  EXPECT_TRUE(::GetBinaryTypeW(Wide(folder + "\\POSTIQUE.EXE").c_str(), &kind));
+  EXPECT_EQ(kind, static_cast<DWORD>(SCS_32BIT_BINARY));
+  EXPECT_EQ(FileVersion(Wide(folder + "\\POSTIQUE.EXE")), POSTIQUE_VERSION);
+  EXPECT_TRUE(Exists(folder + "\\MapiIn"));
+  EXPECT_EQ(installer.Run(L"/x"), 0u);
+  std::filesystem::remove_all(Wide(folder));
 }
 
 }  // namespace

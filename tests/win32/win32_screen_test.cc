@@ -25,7 +25,8 @@ struct Desktop {
   testing::FakeMailClient mail;
   frmRemitora window{{screen, files, launcher, process, mail, mail}};
 
-  int Px(int twips) const { return TwipsToPixels(twips, screen.dpi()); }
+  int dpi = screen.dpi();  // of the monitor the windows are on
+  int Px(int twips) const { return TwipsToPixels(twips, dpi); }
   // A control's place in its parent's client area.
   RECT Place(HWND control) const {
     RECT r;
@@ -81,8 +82,7 @@ void ExpectLaidOut(const Desktop& d, const Form& form) {
     const Font& wanted = c.font.name.empty() ? Font{"MS Sans Serif", 8.25, false} : c.font;
     EXPECT_EQ(std::wstring(font.lfFaceName), NearestFace(wanted.name)) << name;
     EXPECT_EQ(font.lfWeight, wanted.bold ? FW_BOLD : FW_NORMAL) << name;
-    EXPECT_EQ(font.lfHeight, -::MulDiv(static_cast<int>(wanted.points * 100), d.screen.dpi(), 7200))
-        << name;
+    EXPECT_EQ(font.lfHeight, -::MulDiv(static_cast<int>(wanted.points * 100), d.dpi, 7200)) << name;
   }
 }
 
@@ -130,6 +130,37 @@ TEST(Win32Screen, TheStatusLabelGrowsWithItsTextUpToItsPanel) {
   EXPECT_LE(grown.right, d.Px(6735));
   d.window.form().SetText("LabelPie", "ESTADO: " + std::string(500, 'x'));
   EXPECT_EQ(d.Place(label).right, d.Px(6735)) << "as wide as the panel, no wider";
+
+  // The echo of the job: each label as wide as its caption, the design
+  // caption in its design width, a long one up to the window's edge.
+  for (int i = 0; i < 5; ++i) {
+    const Control& c = form.at("Label2", i);
+    const HWND echo = d.screen.ControlOf(form, c);
+    const RECT designed = d.Place(echo);
+    EXPECT_NEAR(designed.right - designed.left, d.Px(c.width), 3) << c.text;
+    d.window.form().SetText("Label2", i, c.text + ":ana@example.es");
+    const RECT grown = d.Place(echo);
+    EXPECT_GT(grown.right - grown.left, designed.right - designed.left + d.Px(900)) << i;
+    d.window.form().SetText("Label2", i, std::string(400, 'x'));
+    EXPECT_EQ(d.Place(echo).right, d.Px(6735)) << i;
+  }
+}
+
+// Moved to a monitor of twice the DPI, as Windows tells a window that is
+// aware of each monitor's.
+TEST(Win32Screen, AWindowMovedToAMonitorOfAnotherDpiIsLaidOutAgain) {
+  Desktop d;
+  d.window.Show();
+  const HWND main = d.screen.MainWindow();
+  d.dpi = d.screen.dpi() * 2;
+  RECT suggested{10, 20, 10 + d.Px(6735) + 16, 20 + d.Px(5400) + 40};
+  ::SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(d.dpi, d.dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+  RECT at;
+  ::GetWindowRect(main, &at);
+  EXPECT_EQ(at.left, 10);
+  EXPECT_EQ(at.right, suggested.right) << "where the system suggests";
+  ExpectLaidOut(d, d.window.form());
 }
 
 TEST(Win32Screen, TheFrameCoversTheJobLabelsOnceShown) {

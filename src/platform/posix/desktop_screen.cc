@@ -47,8 +47,13 @@ Fl_Color ColorOf(const Color& color, Fl_Color otherwise) {
   return otherwise;
 }
 
-// The sans-serif faces of the forms are all the toolkit's sans-serif.
+// Arial, where a form asks for it, is Liberation Sans, which has its
+// metrics: a caption measured for Arial fits. The other sans-serif faces of
+// the forms are the toolkit's sans-serif.
+constexpr Fl_Font kArial = FL_FREE_FONT, kArialBold = FL_FREE_FONT + 1;
+
 Fl_Font FaceOf(const Font& font) {
+  if (font.name == "Arial") return font.bold ? kArialBold : kArial;
   return font.bold ? FL_HELVETICA_BOLD : FL_HELVETICA;
 }
 
@@ -163,6 +168,9 @@ std::unique_ptr<DesktopScreen> DesktopScreen::Open() {
 }
 
 DesktopScreen::DesktopScreen() {
+  // The first letter is the style: blank plain, B bold.
+  Fl::set_font(kArial, " Liberation Sans");
+  Fl::set_font(kArialBold, "BLiberation Sans");
   Fl::visible_focus(1);
   Fl::scheme("gtk+");
 }

@@ -26,8 +26,6 @@ class Win32Process : public Process {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  // The windows are laid out at the screen's real DPI.
-  ::SetProcessDPIAware();
   Win32Process process;
   win32::Win32Files files(win32::ExecutableFolder());
   win32::Win32Screen screen(instance);

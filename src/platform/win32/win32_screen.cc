@@ -82,6 +82,7 @@ struct Win32Screen::Window {
   Win32Screen* screen;
   const Form* form;
   HWND hwnd = nullptr;
+  int dpi;                     // of the monitor the window is on
   std::vector<HWND> controls;  // in the form's order; null where nothing is shown
   HWND lastFocus = nullptr;
   // What the user did, run by the message loops outside any window procedure.
@@ -203,13 +204,13 @@ HWND Win32Screen::ControlOf(const Form& form, const Control& control) const {
   return w ? w->controls[static_cast<size_t>(&control - form.controls.data())] : nullptr;
 }
 
-HFONT Win32Screen::FontFor(const Control* control) {
+HFONT Win32Screen::FontFor(const Control* control, int dpi) {
   const Font& font = control && !control->font.name.empty() ? control->font : kFormFont;
   const int hundredths = static_cast<int>(std::lround(font.points * 100));
-  const auto key = std::tuple(font.name, hundredths, font.bold);
+  const auto key = std::tuple(font.name, hundredths, font.bold, dpi);
   if (auto it = fonts_.find(key); it != fonts_.end()) return it->second;
   const HFONT made =
-      ::CreateFontW(-::MulDiv(hundredths, dpi_, 7200), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL,
+      ::CreateFontW(-::MulDiv(hundredths, dpi, 7200), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL,
                     FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                     DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, NearestFace(font.name).c_str());
   fonts_[key] = made;
@@ -227,13 +228,14 @@ Win32Screen::Window& Win32Screen::Create(const Form& form, HWND owner) {
   Window& w = *made;
   w.screen = this;
   w.form = &form;
+  w.dpi = dpi_;
   windows_.push_back(std::move(made));
 
   // The main window is a fixed tool window at the system's default place;
   // a dialog has a fixed dialog frame, centred over its owner.
   const DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | (owner ? WS_POPUP : 0);
   const DWORD exStyle = owner ? WS_EX_DLGMODALFRAME : WS_EX_TOOLWINDOW;
-  RECT frame{0, 0, TwipsToPixels(form.width, dpi_), TwipsToPixels(form.height, dpi_)};
+  RECT frame{0, 0, TwipsToPixels(form.width, w.dpi), TwipsToPixels(form.height, w.dpi)};
   ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
   int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
@@ -297,17 +299,14 @@ Win32Screen::Window& Win32Screen::Create(const Form& form, HWND owner) {
             ? w.hwnd
             : w.controls[static_cast<size_t>(&form.at(c.parent) - form.controls.data())];
     const HWND h = ::CreateWindowExW(
-        controlExStyle, windowClass, Wide(ShownText(c)).c_str(), controlStyle,
-        TwipsToPixels(c.left, dpi_), TwipsToPixels(c.top, dpi_), TwipsToPixels(c.width, dpi_),
-        TwipsToPixels(c.height, dpi_), parent,
+        controlExStyle, windowClass, Wide(ShownText(c)).c_str(), controlStyle, 0, 0, 0, 0, parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)), instance_, nullptr);
     if (!h) throw LastErrorFailure(::GetLastError(), form.name + "." + c.name);
     w.controls[i] = h;
-    ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(&c)), FALSE);
     if (c.kind == ControlKind::kCheckBox || c.kind == ControlKind::kOption) {
       ::SendMessageW(h, BM_SETCHECK, static_cast<WPARAM>(c.value), 0);
     }
-    if (c.autoSize) FitToCaption(w, i);
+    LayOut(w, i);
   }
   // Later controls lie over earlier ones, as they were drawn on the form
   // (Frame1 over the job labels, "nada" over the end of its neighbour).
@@ -324,6 +323,16 @@ void Win32Screen::Destroy(const Form& form) {
     windows_.erase(it);
     return;
   }
+}
+
+void Win32Screen::LayOut(Window& w, size_t i) {
+  const Control& c = w.form->controls[i];
+  const HWND h = w.controls[i];
+  ::SetWindowPos(h, nullptr, TwipsToPixels(c.left, w.dpi), TwipsToPixels(c.top, w.dpi),
+                 TwipsToPixels(c.width, w.dpi), TwipsToPixels(c.height, w.dpi),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(&c, w.dpi)), TRUE);
+  if (c.autoSize) FitToCaption(w, i);
 }
 
 void Win32Screen::FitToCaption(Window& w, size_t i) {
@@ -595,6 +604,20 @@ LRESULT Win32Screen::OnMessage(Window& w, UINT message, WPARAM wParam, LPARAM lP
         return 0;
       }
       break;
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another DPI (or its DPI changed): the window
+      // takes the place the system suggests, its controls the twips of
+      // their table at the new DPI.
+      w.dpi = LOWORD(wParam);
+      for (size_t i = 0; i < w.controls.size(); ++i) {
+        if (w.controls[i]) LayOut(w, i);
+      }
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      ::SetWindowPos(hwnd, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
     case WM_DESTROY:
       if (hwnd == main_) ::PostQuitMessage(0);
       break;

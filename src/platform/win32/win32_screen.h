@@ -47,6 +47,7 @@ class Win32Screen : public Screen {
   HWND ControlOf(const Form& form, const Control& control) const;
   // The main window, null before it is shown.
   HWND MainWindow() const { return main_; }
+  // The DPI of the main monitor, at which windows are made.
   int dpi() const { return dpi_; }
 
  private:
@@ -56,8 +57,10 @@ class Win32Screen : public Screen {
   void Destroy(const Form& form);
   Window* Find(const Form& form) const;
   Window* Find(HWND hwnd) const;
-  HFONT FontFor(const Control* control);
+  HFONT FontFor(const Control* control, int dpi);
   HBRUSH BrushFor(COLORREF color);
+  // Places a control and sets its font at its window's DPI.
+  void LayOut(Window& window, size_t control);
   void FitToCaption(Window& window, size_t control);
   // Tab and the arrow keys move between the controls in tab order.
   bool HandleKey(const MSG& msg);
@@ -70,7 +73,7 @@ class Win32Screen : public Screen {
   int dpi_;
   HWND main_ = nullptr;
   std::vector<std::unique_ptr<Window>> windows_;
-  std::map<std::tuple<std::string, int, bool>, HFONT> fonts_;
+  std::map<std::tuple<std::string, int, bool, int>, HFONT> fonts_;
   std::map<COLORREF, HBRUSH> brushes_;
   HICON icon_ = nullptr;
 };
