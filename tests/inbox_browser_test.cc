@@ -81,6 +81,19 @@ TEST(InboxBrowser, AFailingSignOnShowsNoMessages) {
   h.window.cmdVistazo_Click();
   EXPECT_EQ(h.screen.BoxTexts(),
             std::vector<std::string>{"No hay mensajes en la bandeja de entrada"});
+
+  // A mail program that cannot read its inbox for others is named, once a
+  // run, and its inbox is not called empty.
+  Browser closed(3);
+  closed.mail.Fail("Fetch", MakeFailure(Err::kMapiNotSupported, "el nuevo Outlook"));
+  closed.window.cmdVistazo_Click();
+  closed.window.GetArchivoPedido();
+  EXPECT_EQ(closed.screen.BoxTexts(),
+            (std::vector<std::string>{
+                "Su programa de correo no deja que otros programas lean su bandeja de entrada: no "
+                "se pueden buscar en ella los pedidos ni ver sus mensajes (Operación no admitida: "
+                "el nuevo Outlook).",
+                "0 correos analizados"}));
 }
 
 TEST(InboxBrowser, SteppingBeepsAtEitherEnd) {

@@ -129,8 +129,9 @@ bool frmRemitora::Handle(const WindowEvent& event) {
   return false;
 }
 
-int RunMainWindow(Platform platform) {
+int RunMainWindow(Platform platform, const std::function<void(frmRemitora&)>& made) {
   frmRemitora window(platform);
+  if (made) made(window);
   try {
     window.Show();
     platform.screen.Run(window);

@@ -3,6 +3,7 @@
 // (job/, transport/, inbox/).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,9 +28,11 @@ struct Platform {
   MAPIMessages& MAPIMessages1;
 };
 
+class frmRemitora;
+
 // Shows the main window and lets the screen run it until the program ends;
-// the program's exit status.
-int RunMainWindow(Platform platform);
+// the program's exit status. made, when given, learns of the window first.
+int RunMainWindow(Platform platform, const std::function<void(frmRemitora&)>& made = {});
 
 inline constexpr char kTitle[] = "Envio de E-Mail (Soporta Thunderbird) " POSTIQUE_TITLE_VERSION;
 
@@ -67,9 +70,11 @@ class frmRemitora {
   void ShowPreviousMessage();
   void ShowNextMessage();
 
+  // "ESTADO: " and text in the status line, on the screen at once.
+  void SetStatus(const std::string& text);
+
  private:
   bool SendFromJobFile();
-  void SetStatus(const std::string& text);
   void SendWithThunderbird();
   void InitMainWindow() {}
   // The MAPI branch of the dispatch, steps 440 to 900.
@@ -78,11 +83,15 @@ class frmRemitora {
   // order folder.
   void PublishOrder(Steps& steps, const std::string& name, std::string& target, int& answer);
   std::string OrderFolder();
+  // Fetches the inbox. A mail program that does not let others read it is
+  // named once in a box, and its inbox reads as empty; false then.
+  bool FetchInbox();
 
   Platform p_;
   Form form_;
   SendJob job_;
   bool activatedOnce_ = false;
+  bool toldInboxUnreadable_ = false;
   bool sendFailed_ = false;               // the transport could not hand the job over
   std::shared_ptr<frmFEnvio> frmFEnvio_;  // the program-wide dialog reference
 };

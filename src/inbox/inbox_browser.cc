@@ -21,8 +21,9 @@ void frmRemitora::DisplayMessage() {
   s.Do(50, [&] { SetStatus("Conectando Sesión"); });
   s.Do(60, [&] { messages.SetSessionID(session.SessionID()); });
   s.Do(70, [&] { messages.SetFetchUnreadOnly(false); });
-  s.Do(80, [&] { messages.Fetch(); });
-  if (s.Test(90, [&] { return messages.MsgCount() == 0; })) {
+  bool readable = true;
+  s.Do(80, [&] { readable = FetchInbox(); });
+  if (s.Test(90, [&] { return readable && messages.MsgCount() == 0; })) {
     s.Do(100, [&] {
       p_.screen.MsgBox("No hay mensajes en la bandeja de entrada", mb::kOk | mb::kInformation);
     });

@@ -60,8 +60,9 @@ void frmRemitora::GetArchivoPedido() {
     s.Do(40, [&] { SetStatus("Conectando Sesión"); });
     s.Do(40, [&] { messages.SetSessionID(session.SessionID()); });
     s.Do(100, [&] { messages.SetFetchUnreadOnly(false); });
-    s.Do(100, [&] { messages.Fetch(); });
-    if (s.Test(100, [&] { return messages.MsgCount() == 0; })) {
+    bool readable = true;
+    s.Do(100, [&] { readable = FetchInbox(); });
+    if (s.Test(100, [&] { return readable && messages.MsgCount() == 0; })) {
       s.Do(100, [&] {
         p_.screen.MsgBox("No hay mensajes en la bandeja de entrada", mb::kOk | mb::kInformation);
       });
@@ -117,6 +118,25 @@ void frmRemitora::GetArchivoPedido() {
       p_.screen.MsgBox(std::to_string(i) + " correos analizados", mb::kOk | mb::kInformation);
     });
   });
+}
+
+bool frmRemitora::FetchInbox() {
+  try {
+    p_.MAPIMessages1.Fetch();
+    return true;
+  } catch (const Failure& f) {
+    if (f.number() != static_cast<long>(Err::kMapiNotSupported)) throw;
+    // Saying the inbox is empty would be untrue: it cannot be read.
+    if (!toldInboxUnreadable_) {
+      toldInboxUnreadable_ = true;
+      p_.screen.MsgBox(
+          "Su programa de correo no deja que otros programas lean su bandeja de "
+          "entrada: no se pueden buscar en ella los pedidos ni ver sus mensajes (" +
+              f.description() + ").",
+          mb::kOk | mb::kInformation);
+    }
+    return false;
+  }
 }
 
 void frmRemitora::PublishOrder(Steps& s, const std::string& name, std::string& target,

@@ -202,7 +202,7 @@ MapiFunctions Table(bool wide) {
 }
 
 MapiClient::Surroundings Nothing(std::string obstacle = {}) {
-  return {[] { return ULONG_PTR{0}; }, [obstacle] { return obstacle; }};
+  return {[] { return ULONG_PTR{0}; }, [obstacle] { return obstacle; }, {}};
 }
 
 struct Session {

@@ -36,7 +36,10 @@ ThunderbirdOnPath::~ThunderbirdOnPath() {
 }
 
 std::vector<std::string> ThunderbirdOnPath::Recorded() const {
-  const std::string path = bin_ / "thunderbird-args.txt";
+  return RecordedArguments(bin_ / "thunderbird-args.txt");
+}
+
+std::vector<std::string> RecordedArguments(const std::string& path) {
   for (DWORD waited = 0; !testing::Exists(path) && waited < kPatience; waited += 100) ::Sleep(100);
   ::Sleep(200);  // written in one go, but give it time to close
   const std::string record = testing::ReadFile(path);

@@ -28,6 +28,10 @@ inline std::wstring Win32Build() {
   return FolderFromEnvironment("POSTIQUE_WIN32_BUILD");
 }
 
+// What a stand-in mail program recorded in the file when started (waiting
+// for it): its command line, then each argument.
+std::vector<std::string> RecordedArguments(const std::string& path);
+
 // The stand-in Thunderbird, found by the shell through the search path as a
 // real installation is, while this lives.
 class ThunderbirdOnPath {

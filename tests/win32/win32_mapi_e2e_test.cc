@@ -5,6 +5,7 @@
 #include <windows.h>
 // After windows.h, which they need.
 #include <msi.h>
+#include <wincrypt.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -418,6 +419,125 @@ TEST(PostiqueInstaller, The32BitInstallerInstallsTheProgramOf32Bits) {
   EXPECT_TRUE(Exists(folder + "\\MapiIn"));
   EXPECT_EQ(installer.Run(L"/x"), 0u);
   std::filesystem::remove_all(Wide(folder));
+}
+
+// The new Outlook, installed as its App Paths entry says, with no Simple
+// MAPI mail program: the tests' stand-in olk.exe records how it is started.
+class NewOutlook {
+ public:
+  NewOutlook() {
+    mail_.registry.Set(KEY_WOW64_64KEY, {}, {});
+    mail_.registry.Set(KEY_WOW64_32KEY, {}, {});
+    EXPECT_TRUE(
+        ::CopyFileW((BuildFolder() + L"\\olk.exe").c_str(), Wide(bin_ / "olk.exe").c_str(), FALSE));
+    const std::wstring program = Wide(bin_ / "olk.exe");
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, kAppPath, nullptr, REG_SZ, program.c_str(),
+                      static_cast<DWORD>((program.size() + 1) * sizeof(wchar_t)));
+    std::filesystem::remove_all(Drafts());
+  }
+  ~NewOutlook() { ::RegDeleteKeyW(HKEY_CURRENT_USER, kAppPath); }
+  static std::wstring Drafts() { return Wide(KnownFolder("LOCALAPPDATA", "Postique\\Borradores")); }
+  std::string Record() const { return bin_ / "olk-args.txt"; }
+
+ private:
+  static constexpr wchar_t kAppPath[] =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\olk.exe";
+  Mailbox mail_;
+  TempDir bin_;
+};
+
+// Base64 decoded by Windows itself.
+std::string FromBase64(const std::string& text) {
+  DWORD size = 0;
+  if (!::CryptStringToBinaryA(text.data(), static_cast<DWORD>(text.size()), CRYPT_STRING_BASE64,
+                              nullptr, &size, nullptr, nullptr)) {
+    return "(not base64)";
+  }
+  std::string bytes(size, '\0');
+  ::CryptStringToBinaryA(text.data(), static_cast<DWORD>(text.size()), CRYPT_STRING_BASE64,
+                         reinterpret_cast<BYTE*>(bytes.data()), &size, nullptr, nullptr);
+  bytes.resize(size);
+  return bytes;
+}
+
+// The decoded content of the part whose headers hold marker.
+std::string PartAfter(const std::string& draft, const std::string& marker) {
+  const size_t at = draft.find(marker);
+  if (at == std::string::npos) return "(no part " + marker + ")";
+  const size_t start = draft.find("\r\n\r\n", at) + 4;
+  return FromBase64(draft.substr(start, draft.find("\r\n--", start) - start));
+}
+
+TEST(PostiqueNewOutlook, AJobBecomesADraftTheNewOutlookOpens) {
+  for (const char* dialogo : {"1", "0"}) {
+    const NewOutlook outlook;
+    TempDir folder, work;
+    std::string binary;
+    for (int i = 0; i < 256; ++i) binary += static_cast<char>(i);
+    WriteFile(work / "factura 42.pdf", binary);
+    WriteFile(work / "albarán nº 7.txt", "albarán");
+    const std::string job = work / "trabajo.txt";
+    WriteFile(job,
+              "ana@example.es;pepe@example.es\r\nFactura a\xf1o 2026 \x80\r\nAdjunta la "
+              "factura\r\n" +
+                  Utf8ToAnsi(work / "factura 42.pdf") + ";" +
+                  Utf8ToAnsi(work / "albarán nº 7.txt") + "\r\n" + dialogo + "\r\nO\r\n");
+    Postique postique(folder, job);
+    EXPECT_EQ(postique.Exit(), 0u) << dialogo;
+    const std::vector<std::string> args = RecordedArguments(outlook.Record());
+    ASSERT_EQ(args.size(), 2u) << "one argument, the draft's path";
+    ASSERT_TRUE(Exists(args[1])) << "kept after Postique ends: " << args[1];
+    const std::string draft = ReadFile(args[1]);
+    EXPECT_EQ(draft.rfind("X-Unsent: 1\r\n", 0), 0u);
+    EXPECT_NE(draft.find("To: ana@example.es,\r\n pepe@example.es\r\n"), std::string::npos);
+    const size_t word = draft.find("Subject: =?UTF-8?B?") + 19;
+    EXPECT_EQ(FromBase64(draft.substr(word, draft.find("?=", word) - word)), "Factura año 2026 €");
+    EXPECT_EQ(PartAfter(draft, "text/plain; charset=UTF-8"), "Adjunta la factura");
+    EXPECT_EQ(PartAfter(draft, "filename=\"factura 42.pdf\""), binary);
+    EXPECT_EQ(PartAfter(draft, "filename*0*=UTF-8''albar%C3%A1n%20n%C2%BA%207.txt"), "albarán");
+    EXPECT_EQ(draft.find(Utf8ToAnsi(work.path())), std::string::npos) << "no local path";
+    EXPECT_EQ(draft.find(work.path()), std::string::npos) << "no local path";
+  }
+}
+
+TEST(PostiqueNewOutlook, AMissingAttachmentFailsTheSendBeforeAnythingStarts) {
+  const NewOutlook outlook;
+  TempDir folder, work;
+  const std::string job = work / "trabajo.txt";
+  WriteFile(job, "ana@example.es\r\nFactura\r\nAdjunta\r\n" + Utf8ToAnsi(work / "no está.pdf") +
+                     "\r\n0\r\nO\r\n");
+  Postique postique(folder, job);
+  const HWND box = postique.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_NE(BoxText(box).find("(32011)"), std::string::npos) << BoxText(box);
+  Press(box, IDOK);
+  EXPECT_EQ(postique.Exit(), 1u);
+  EXPECT_FALSE(Exists(outlook.Record())) << "nothing started";
+  EXPECT_FALSE(std::filesystem::exists(NewOutlook::Drafts()) &&
+               !std::filesystem::is_empty(NewOutlook::Drafts()))
+      << "no draft";
+}
+
+TEST(PostiqueNewOutlook, TheInboxToolsSayOnceThatTheInboxCannotBeRead) {
+  const NewOutlook outlook;
+  TempDir folder;
+  Postique postique(folder, "");
+  HWND box = postique.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_NE(BoxText(box).find("no deja que otros programas lean su bandeja de entrada"),
+            std::string::npos)
+      << BoxText(box);
+  EXPECT_NE(BoxText(box).find("el nuevo Outlook"), std::string::npos);
+  Press(box, IDOK);
+  box = postique.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  const std::string next = BoxText(box);
+  Press(box, IDOK);
+  const HWND main = postique.WaitForWindow(kMainTitle, false);
+  ASSERT_NE(main, nullptr);
+  ::PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(postique.Exit(), 0u);
+  EXPECT_EQ(next, "0 correos analizados") << "told once, and no empty inbox";
 }
 
 }  // namespace

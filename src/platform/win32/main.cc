@@ -8,6 +8,7 @@
 #include "platform/win32/command_line.h"
 #include "platform/win32/default_mail_client.h"
 #include "platform/win32/mapi_client.h"
+#include "platform/win32/new_outlook_client.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_launcher.h"
 #include "platform/win32/win32_screen.h"
@@ -31,9 +32,22 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   win32::Win32Screen screen(instance);
   win32::Win32Launcher launcher(screen);
   const win32::MapiLibrary mapi = win32::MapiLibrary::System();
-  win32::MapiClient mail(
+  win32::MapiClient mapiClient(
       mapi,
       {[&screen] { return reinterpret_cast<ULONG_PTR>(screen.MainWindow()); },
-       [] { return win32::SignOnObstacle(win32::FindDefaultMailClient(), sizeof(void*) * 8); }});
-  return RunMainWindow({screen, files, launcher, process, mail, mail});
+       [] { return win32::SignOnObstacle(win32::FindDefaultMailClient(), sizeof(void*) * 8); },
+       [] { return win32::FindDefaultMailClient().name; }});
+  // Without a usable Simple MAPI mail program, the new Outlook where it is
+  // installed; otherwise Simple MAPI, whose sign-on says what is missing.
+  const win32::DefaultMailClient client = win32::FindDefaultMailClient();
+  const bool mapiUsable = !client.name.empty() && client.libraryFound;
+  const std::wstring olk = mapiUsable ? L"" : win32::FindNewOutlook();
+  frmRemitora* window = nullptr;
+  win32::NewOutlookClient outlook({olk, win32::DraftsFolder(), [&window](const std::string& text) {
+                                     if (window) window->SetStatus(text);
+                                   }});
+  MAPISession& session = olk.empty() ? static_cast<MAPISession&>(mapiClient) : outlook;
+  MAPIMessages& messages = olk.empty() ? static_cast<MAPIMessages&>(mapiClient) : outlook;
+  return RunMainWindow({screen, files, launcher, process, session, messages},
+                       [&window](frmRemitora& made) { window = &made; });
 }

@@ -263,6 +263,10 @@ void MapiClient::Fetch() {
     const ULONG code = f.findNext(session_, surroundings_.window(), nullptr,
                                   seed.empty() ? nullptr : seed.data(), flags, 0, id);
     if (code == MAPI_E_NO_MESSAGES) break;
+    // One that cannot list its inbox for others (Wine's own) is named.
+    if (code == MAPI_E_NOT_SUPPORTED && surroundings_.name) {
+      throw MapiFailure(code, surroundings_.name());
+    }
     if (code != SUCCESS_SUCCESS) throw MapiFailure(code);
     id[kMessageIdSize - 1] = '\0';
     seed = id;

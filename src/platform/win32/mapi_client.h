@@ -20,6 +20,8 @@ class MapiClient : public MAPISession, public MAPIMessages {
     // Why signing on cannot work, as far as can be seen from outside; empty
     // when nothing is seen.
     std::function<std::string()> obstacle;
+    // The mail program's name, for the user; may be empty.
+    std::function<std::string()> name;
   };
   MapiClient(const MapiLibrary& library, Surroundings surroundings);
   // Removes the attachment files the mail program wrote, and signs off.

@@ -1,6 +1,8 @@
-// A stand-in for Thunderbird: records the command line it was started with,
-// and the arguments Windows makes of it, in thunderbird-args.txt beside
-// itself (UTF-8: the command line, then each argument, each ended by a NUL).
+// A stand-in for a mail program the tests start Postique against
+// (thunderbird.exe, olk.exe): records the command line it was started with,
+// and the arguments Windows makes of it, in NAME-args.txt beside itself, NAME
+// being its own (UTF-8: the command line, then each argument, each ended by a
+// NUL).
 #include <windows.h>
 
 #include <cstdio>
@@ -20,7 +22,7 @@ std::string Utf8(const wchar_t* text) {
 int wmain(int argc, wchar_t** argv) {
   std::wstring path(MAX_PATH, L'\0');
   path.resize(::GetModuleFileNameW(nullptr, path.data(), MAX_PATH));
-  path = path.substr(0, path.find_last_of(L'\\') + 1) + L"thunderbird-args.txt";
+  path = path.substr(0, path.find_last_of(L'.')) + L"-args.txt";
   std::string record = Utf8(::GetCommandLineW());
   for (int i = 1; i < argc; ++i) record += Utf8(argv[i]);
   FILE* out = _wfopen(path.c_str(), L"wb");

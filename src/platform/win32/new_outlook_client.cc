@@ -1,0 +1,275 @@
+#include "platform/win32/new_outlook_client.h"
+
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shlobj.h>
+
+#include "app/failure.h"
+#include "app/text.h"
+#include "platform/win32/code_page.h"
+#include "platform/win32/handle.h"
+#include "platform/win32/last_error_failure.h"
+#include "transport/draft_message.h"
+
+namespace postique::win32 {
+
+namespace {
+
+constexpr char kName[] = "el nuevo Outlook";
+
+[[noreturn]] void Throw(const std::wstring& path) {
+  throw LastErrorFailure(::GetLastError(), Utf8(path));
+}
+
+std::wstring RegistryText(HKEY root, const wchar_t* key, const wchar_t* value) {
+  DWORD size = 0;
+  if (::RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, nullptr,
+                     &size) != ERROR_SUCCESS ||
+      size < sizeof(wchar_t)) {
+    return {};
+  }
+  std::wstring text(size / sizeof(wchar_t), L'\0');
+  if (::RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, text.data(),
+                     &size) != ERROR_SUCCESS) {
+    return {};
+  }
+  text.resize(size / sizeof(wchar_t));
+  while (!text.empty() && text.back() == L'\0') text.pop_back();
+  return text;
+}
+
+bool IsFile(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The system's content type for a file name's extension.
+std::string ContentTypeOf(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return {};
+  return Utf8(RegistryText(HKEY_CLASSES_ROOT, Wide(name.substr(dot)).c_str(), L"Content Type"));
+}
+
+ULONGLONG SecondsOf(const FILETIME& time) {
+  return (ULARGE_INTEGER{{time.dwLowDateTime, time.dwHighDateTime}}.QuadPart) / 10000000;
+}
+
+}  // namespace
+
+std::wstring FindNewOutlook() {
+  constexpr wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\olk.exe";
+  for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    std::wstring path = RegistryText(root, kKey, nullptr);
+    if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') {
+      path = path.substr(1, path.size() - 2);
+    }
+    if (!path.empty() && IsFile(path)) return path;
+  }
+  return {};
+}
+
+std::wstring DraftsFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  if (::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, folder) !=
+      S_OK) {
+    ::GetTempPathW(MAX_PATH, folder);
+  }
+  std::wstring path = folder;
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path + L"\\Postique\\Borradores";
+}
+
+NewOutlookClient::NewOutlookClient(Surroundings surroundings)
+    : surroundings_(std::move(surroundings)) {}
+
+void NewOutlookClient::SignOn() {
+  if (surroundings_.program.empty()) Raise(Err::kMapiLoginFailure, "no se encuentra olk.exe");
+  signedOn_ = true;
+}
+
+void NewOutlookClient::NeedSession() const {
+  if (!bound_) Raise(Err::kMapiInvalidSession);
+}
+
+void NewOutlookClient::Compose() {
+  NeedSession();
+  draft_.emplace();
+  attachmentIndex_ = 0;
+}
+
+NewOutlookClient::Draft& NewOutlookClient::Composing() {
+  if (!draft_) Raise(Err::kMapiInvalidMessage);
+  return *draft_;
+}
+
+NewOutlookClient::Draft::Attachment& NewOutlookClient::DraftAttachment() {
+  Draft& draft = Composing();
+  if (attachmentIndex_ < 0) Raise(Err::kMapiAttachmentNotFound);
+  const auto slot = static_cast<size_t>(attachmentIndex_);
+  if (draft.attachments.size() <= slot) draft.attachments.resize(slot + 1);
+  return draft.attachments[slot];
+}
+
+void NewOutlookClient::SetRecipDisplayName(const std::string& value) {
+  Composing().destination = value;
+}
+
+void NewOutlookClient::SetMsgSubject(const std::string& value) {
+  Composing().subject = value;
+}
+
+void NewOutlookClient::SetMsgNoteText(const std::string& value) {
+  Composing().body = value;
+}
+
+void NewOutlookClient::SetAttachmentPathName(const std::string& value) {
+  DraftAttachment().path = value;
+}
+
+void NewOutlookClient::SetAttachmentName(const std::string& value) {
+  DraftAttachment().name = value;
+}
+
+void NewOutlookClient::ResolveName() {
+  NeedSession();
+  const std::vector<std::string> to = SplitRecipients(Composing().destination);
+  if (to.empty()) Raise(Err::kMapiInvalidRecips, draft_->destination);
+  for (const std::string& address : to) {
+    if (!IsMailAddress(address)) Raise(Err::kMapiUnknownRecipient, address);
+  }
+}
+
+void NewOutlookClient::Send(bool dialog) {
+  NeedSession();
+  const Draft& draft = Composing();
+  const std::vector<std::string> to = SplitRecipients(draft.destination);
+  if (to.empty()) Raise(Err::kMapiInvalidRecips, draft.destination);
+  // Every file is there before anything is written or started.
+  for (const Draft::Attachment& a : draft.attachments) {
+    if (!a.path.empty() && !IsFile(Wide(a.path))) Raise(Err::kMapiAttachmentNotFound, a.path);
+  }
+  RemoveOldDrafts();
+  const std::wstring path = WriteDraft(draft, to);
+  // One argument, the draft's path; the new Outlook goes on after us.
+  std::wstring line = L"\"" + surroundings_.program + L"\" \"" + path + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(surroundings_.program.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &process)) {
+    const DWORD error = ::GetLastError();
+    ::DeleteFileW(path.c_str());
+    throw LastErrorFailure(error, Utf8(surroundings_.program));
+  }
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  if (!dialog) {
+    surroundings_.status("El mensaje espera en Outlook: envíelo desde su ventana");
+  }
+  draft_.reset();
+}
+
+std::wstring NewOutlookClient::WriteDraft(const Draft& draft, const std::vector<std::string>& to) {
+  const std::wstring& drafts = surroundings_.drafts;
+  ::CreateDirectoryW(drafts.substr(0, drafts.find_last_of(L'\\')).c_str(), nullptr);
+  ::CreateDirectoryW(drafts.c_str(), nullptr);
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  wchar_t stamp[64];
+  swprintf(stamp, 64, L"%04u%02u%02u-%02u%02u%02u-%lu", now.wYear, now.wMonth, now.wDay, now.wHour,
+           now.wMinute, now.wSecond, ::GetCurrentProcessId());
+  const std::wstring path = surroundings_.drafts + L"\\Postique-" + stamp + L".eml";
+  const std::wstring temp = path + L".tmp";
+  try {
+    Handle out(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid()) Throw(temp);
+    DraftWriter writer([&](std::string_view piece) {
+      while (!piece.empty()) {
+        DWORD written = 0;
+        if (!::WriteFile(out.get(), piece.data(), static_cast<DWORD>(piece.size()), &written,
+                         nullptr)) {
+          Throw(temp);
+        }
+        piece.remove_prefix(written);
+      }
+    });
+    writer.Begin(to, draft.subject, draft.body);
+    std::vector<char> chunk(1 << 16);
+    for (const Draft::Attachment& a : draft.attachments) {
+      if (a.path.empty()) continue;  // an empty entry of the job's list names no file
+      Handle in(::CreateFileW(Wide(a.path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+      if (!in.valid()) Raise(Err::kMapiAttachmentOpenFailure, a.path);
+      // The recipient sees the file's name only, never the sender's folders.
+      const std::string name = FileNamePart(a.name.empty() ? a.path : a.name);
+      writer.Attach(name, ContentTypeOf(name));
+      DWORD read = 0;
+      do {
+        if (!::ReadFile(in.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr)) {
+          Raise(Err::kMapiAttachmentOpenFailure, a.path);
+        }
+        writer.Bytes(std::string_view(chunk.data(), read));
+      } while (read > 0);
+    }
+    writer.End();
+    if (!::FlushFileBuffers(out.get())) Throw(temp);
+    out.Close(Utf8(temp));
+    if (!::MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) Throw(path);
+  } catch (...) {
+    ::DeleteFileW(temp.c_str());
+    throw;
+  }
+  return path;
+}
+
+void NewOutlookClient::RemoveOldDrafts() {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  WIN32_FIND_DATAW found;
+  const HANDLE search =
+      ::FindFirstFileW((surroundings_.drafts + L"\\Postique-*.eml*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        SecondsOf(now) - SecondsOf(found.ftLastWriteTime) > kKeptSeconds) {
+      ::DeleteFileW((surroundings_.drafts + L"\\" + found.cFileName).c_str());
+    }
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+}
+
+void NewOutlookClient::Fetch() {
+  NeedSession();
+  draft_.reset();
+  Raise(Err::kMapiNotSupported, kName);
+}
+
+void NewOutlookClient::NoMessage() const {
+  NeedSession();
+  Raise(Err::kMapiNoMessages);
+}
+
+void NewOutlookClient::SetMsgIndex(int) {
+  NoMessage();
+}
+std::string NewOutlookClient::MsgDateReceived() {
+  NoMessage();
+}
+std::string NewOutlookClient::MsgOrigDisplayName() {
+  NoMessage();
+}
+std::string NewOutlookClient::MsgSubject() {
+  NoMessage();
+}
+std::string NewOutlookClient::MsgNoteText() {
+  NoMessage();
+}
+int NewOutlookClient::AttachmentCount() {
+  NoMessage();
+}
+std::string NewOutlookClient::AttachmentPathName() {
+  NoMessage();
+}
+
+}  // namespace postique::win32

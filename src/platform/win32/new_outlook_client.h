@@ -1,0 +1,92 @@
+// The mail session for the new Outlook, which has no Simple MAPI: the
+// message is written whole as an unsent draft and handed to olk.exe, which
+// opens it in its compose window with every attachment. It cannot read its
+// inbox for other programs.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "transport/mail_session.h"
+
+namespace postique::win32 {
+
+// olk.exe as registered under App Paths (per user, then per machine), when
+// the file it names exists; empty otherwise.
+std::wstring FindNewOutlook();
+
+// Postique's own folder of drafts under the user's local application data.
+std::wstring DraftsFolder();
+
+class NewOutlookClient : public MAPISession, public MAPIMessages {
+ public:
+  struct Surroundings {
+    std::wstring program;  // olk.exe; empty: not installed
+    std::wstring drafts;   // the folder its drafts are written to
+    // Tells the user in the status line.
+    std::function<void(const std::string&)> status;
+  };
+  explicit NewOutlookClient(Surroundings surroundings);
+
+  void SetDownLoadMail(bool) override {}
+  void SignOn() override;
+  std::intptr_t SessionID() override { return signedOn_ ? 1 : 0; }
+  void SignOff() override { signedOn_ = bound_ = false; }
+  void SetSessionID(std::intptr_t session) override { bound_ = signedOn_ && session == 1; }
+
+  void Compose() override;
+  void SetRecipDisplayName(const std::string& value) override;
+  void SetMsgSubject(const std::string& value) override;
+  void SetMsgNoteText(const std::string& value) override;
+  void SetAttachmentIndex(int value) override { attachmentIndex_ = value; }
+  void SetAttachmentPathName(const std::string& value) override;
+  void SetAttachmentName(const std::string& value) override;
+  void ResolveName() override;
+  // Writes the draft and starts olk.exe on it, without waiting: its compose
+  // window is where the user sends, so a send without it only says so.
+  void Send(bool dialog) override;
+
+  // The inbox cannot be read: fetching it is not supported, and there is
+  // never a message.
+  void SetFetchUnreadOnly(bool) override {}
+  void Fetch() override;
+  int MsgCount() override { return 0; }
+  int MsgIndex() override { return -1; }
+  void SetMsgIndex(int value) override;
+  std::string MsgDateReceived() override;
+  std::string MsgOrigDisplayName() override;
+  std::string MsgSubject() override;
+  std::string MsgNoteText() override;
+  int AttachmentCount() override;
+  std::string AttachmentPathName() override;
+
+  // Drafts are kept this long for the new Outlook to read after Postique
+  // has ended; older ones go at the next send.
+  static constexpr long long kKeptSeconds = 7 * 24 * 3600;
+
+ private:
+  struct Draft {
+    struct Attachment {
+      std::string path, name;
+    };
+    std::string destination, subject, body;
+    std::vector<Attachment> attachments;
+  };
+  void NeedSession() const;
+  Draft& Composing();
+  Draft::Attachment& DraftAttachment();
+  [[noreturn]] void NoMessage() const;
+  // Writes the draft whole under a temporary name, then gives it its own:
+  // the new Outlook never finds half a file. Its path.
+  std::wstring WriteDraft(const Draft& draft, const std::vector<std::string>& to);
+  void RemoveOldDrafts();
+
+  Surroundings surroundings_;
+  bool signedOn_ = false, bound_ = false;
+  std::optional<Draft> draft_;
+  int attachmentIndex_ = 0;
+};
+
+}  // namespace postique::win32
