@@ -284,6 +284,31 @@ TEST(PostiqueMapi, The32BitProgramSendsThroughThe32BitMailProgram) {
   EXPECT_EQ(mail.Sent(), ExpectedSent(work, 0));
 }
 
+// Wine's own mail program, the default of every new prefix, answers "not
+// supported" to listing its inbox.
+TEST(PostiqueMapi, WinesOwnMailProgramIsNamedOnceAsOneThatCannotBeRead) {
+  const Mailbox mail;  // the prefix's own default stays
+  TempDir folder;
+  Postique postique(folder, "");
+  HWND box = postique.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(BoxText(box),
+            "Su programa de correo no deja que otros programas lean su bandeja de entrada: no se "
+            "pueden buscar en ella los pedidos ni ver sus mensajes (Operación no admitida: Native "
+            "Mail Client).");
+  Press(box, IDOK);
+  box = postique.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(BoxText(box), "0 correos analizados");
+  Press(box, IDOK);
+  const HWND main = postique.WaitForWindow(kMainTitle, false);
+  ASSERT_NE(main, nullptr);
+  Click(main, L"Vistazo a Bandeja Entrada");
+  EXPECT_EQ(postique.WaitForBox(3000), nullptr) << "told once; no \"No hay mensajes\"";
+  ::PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(postique.Exit(), 0u);
+}
+
 // The installers as a user runs them: msiexec, quietly, as the user of the
 // prefix. The run names the folder of this build's installers and a newer
 // build's (POSTIQUE_DIST, POSTIQUE_NEXT_DIST).
