@@ -23,14 +23,13 @@ constexpr char kName[] = "el nuevo Outlook";
 
 std::wstring RegistryText(HKEY root, const wchar_t* key, const wchar_t* value) {
   DWORD size = 0;
-  if (::RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, nullptr,
-                     &size) != ERROR_SUCCESS ||
+  if (::RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS ||
       size < sizeof(wchar_t)) {
     return {};
   }
   std::wstring text(size / sizeof(wchar_t), L'\0');
-  if (::RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, text.data(),
-                     &size) != ERROR_SUCCESS) {
+  if (::RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, text.data(), &size) !=
+      ERROR_SUCCESS) {
     return {};
   }
   text.resize(size / sizeof(wchar_t));
