@@ -37,14 +37,6 @@ const InboxMessage& FakeMailClient::Current() {
   return *fetched_[index_];
 }
 
-SentAttachment& FakeMailClient::DraftAttachment() {
-  if (!composing_) Raise(Err::kMapiInvalidMessage);
-  if (static_cast<int>(draft_.attachments.size()) <= attachmentIndex_) {
-    draft_.attachments.resize(attachmentIndex_ + 1);
-  }
-  return draft_.attachments[attachmentIndex_];
-}
-
 void FakeMailClient::SetDownLoadMail(bool value) {
   Enter("DownLoadMail");
   downLoadMail = value;
@@ -75,58 +67,57 @@ void FakeMailClient::SetSessionID(std::intptr_t session) {
 void FakeMailClient::Compose() {
   Enter("Compose");
   NeedSession();
-  composing_ = true;
-  draft_ = {};
+  composer_.Compose();
+  resolved_ = false;
 }
 
 void FakeMailClient::SetRecipDisplayName(const std::string& value) {
   Enter("RecipDisplayName");
-  if (!composing_) Raise(Err::kMapiInvalidMessage);
-  draft_.recipient = value;
+  composer_.SetDestination(value);
 }
 
 void FakeMailClient::SetMsgSubject(const std::string& value) {
   Enter("SetMsgSubject");
-  if (!composing_) Raise(Err::kMapiInvalidMessage);
-  draft_.subject = value;
+  composer_.SetSubject(value);
 }
 
 void FakeMailClient::SetMsgNoteText(const std::string& value) {
   Enter("SetMsgNoteText");
-  if (!composing_) Raise(Err::kMapiInvalidMessage);
-  draft_.body = value;
+  composer_.SetBody(value);
 }
 
 void FakeMailClient::SetAttachmentIndex(int value) {
   Enter("AttachmentIndex");
+  composer_.SetAttachmentIndex(value);
   attachmentIndex_ = value;
 }
 
 void FakeMailClient::SetAttachmentPathName(const std::string& value) {
   Enter("SetAttachmentPathName");
-  DraftAttachment().path = value;
+  composer_.SetAttachmentPathName(value);
 }
 
 void FakeMailClient::SetAttachmentName(const std::string& value) {
   Enter("AttachmentName");
-  DraftAttachment().name = value;
+  composer_.SetAttachmentName(value);
 }
 
 void FakeMailClient::ResolveName() {
   Enter("ResolveName");
-  if (!composing_) Raise(Err::kMapiInvalidMessage);
-  if (unknownRecipients.count(draft_.recipient)) Raise(Err::kMapiUnknownRecipient);
-  draft_.resolved = true;
+  if (unknownRecipients.count(composer_.message().destination)) Raise(Err::kMapiUnknownRecipient);
+  resolved_ = true;
 }
 
 void FakeMailClient::Send(bool dialog) {
   Enter("Send");
   NeedSession();
-  if (!composing_) Raise(Err::kMapiInvalidMessage);
+  const OutgoingMessage& m = composer_.message();
   if (onSend) onSend();
-  draft_.dialog = dialog;
-  outbox.push_back(draft_);
-  composing_ = false;
+  SentMessage sent{m.destination, m.subject, m.body, {}, dialog, resolved_};
+  for (const OutgoingMessage::Attachment& a : m.attachments)
+    sent.attachments.push_back({a.path, a.name});
+  outbox.push_back(sent);
+  composer_.Drop();
 }
 
 void FakeMailClient::SetFetchUnreadOnly(bool value) {
@@ -142,7 +133,7 @@ void FakeMailClient::Fetch() {
     if (!unreadOnly_ || m.unread) fetched_.push_back(&m);
   }
   index_ = fetched_.empty() ? -1 : 0;
-  composing_ = false;
+  composer_.Drop();
 }
 
 int FakeMailClient::MsgCount() {
@@ -174,12 +165,12 @@ std::string FakeMailClient::MsgOrigDisplayName() {
 
 std::string FakeMailClient::MsgSubject() {
   Enter("MsgSubject");
-  return composing_ ? draft_.subject : Current().subject;
+  return composer_.composing() ? composer_.message().subject : Current().subject;
 }
 
 std::string FakeMailClient::MsgNoteText() {
   Enter("MsgNoteText");
-  return composing_ ? draft_.body : Current().body;
+  return composer_.composing() ? composer_.message().body : Current().body;
 }
 
 int FakeMailClient::AttachmentCount() {
@@ -189,7 +180,7 @@ int FakeMailClient::AttachmentCount() {
 
 std::string FakeMailClient::AttachmentPathName() {
   Enter("AttachmentPathName");
-  if (composing_) return DraftAttachment().path;
+  if (composer_.composing()) return composer_.attachment().path;
   const InboxMessage& m = Current();
   if (attachmentIndex_ < 0 || attachmentIndex_ >= static_cast<int>(m.attachments.size())) {
     Raise(Err::kMapiAttachmentNotFound);

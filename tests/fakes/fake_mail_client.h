@@ -12,6 +12,7 @@
 
 #include "app/failure.h"
 #include "transport/mail_session.h"
+#include "transport/outgoing_message.h"
 
 namespace postique::testing {
 
@@ -76,13 +77,12 @@ class FakeMailClient : public MAPISession, public MAPIMessages {
   void Enter(const std::string& operation);
   void NeedSession();
   const InboxMessage& Current();
-  SentAttachment& DraftAttachment();
 
   std::map<std::string, std::pair<Failure, int>> failures_;
-  bool signedOn_ = false, bound_ = false, unreadOnly_ = true, composing_ = false;
+  bool signedOn_ = false, bound_ = false, unreadOnly_ = true, resolved_ = false;
   std::vector<const InboxMessage*> fetched_;
   int index_ = -1, attachmentIndex_ = 0;
-  SentMessage draft_;
+  Composer composer_;
 };
 
 }  // namespace postique::testing

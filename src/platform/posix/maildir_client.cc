@@ -584,7 +584,8 @@ std::intptr_t MaildirClient::SessionID() {
 
 void MaildirClient::SignOff() {
   if (!signedOn_) Raise(Err::kMapiInvalidSession);
-  signedOn_ = bound_ = composing_ = false;
+  signedOn_ = bound_ = false;
+  composer_.Drop();
 }
 
 void MaildirClient::SetSessionID(std::intptr_t session) {
@@ -598,7 +599,7 @@ void MaildirClient::NeedSession() const {
 
 void MaildirClient::Fetch() {
   NeedSession();
-  composing_ = false;
+  composer_.Drop();
   ForgetCurrent();
   if (ahead_) {
     ahead_->Finish();
@@ -650,7 +651,7 @@ void MaildirClient::SetMsgIndex(int value) {
   if (value < 0 || value >= MsgCount()) Raise(Err::kMapiInvalidMessage);
   if (value != index_) ForgetCurrent();  // nobody asks for its copies once the scan has left it
   index_ = value;
-  composing_ = false;
+  composer_.Drop();
 }
 
 MaildirClient::Parsed& MaildirClient::Current() {
@@ -775,19 +776,20 @@ std::string MaildirClient::MsgOrigDisplayName() {
 }
 
 std::string MaildirClient::MsgSubject() {
-  return composing_ ? draft_.subject : Current().subject;
+  return composer_.composing() ? composer_.message().subject : Current().subject;
 }
 
 std::string MaildirClient::MsgNoteText() {
-  return composing_ ? draft_.body : Current().body;
+  return composer_.composing() ? composer_.message().body : Current().body;
 }
 
 int MaildirClient::AttachmentCount() {
-  return static_cast<int>(composing_ ? draft_.attachments.size() : Current().attachments.size());
+  return static_cast<int>(composer_.composing() ? composer_.message().attachments.size()
+                                                : Current().attachments.size());
 }
 
 std::string MaildirClient::AttachmentPathName() {
-  if (composing_) return DraftAttachment().path;
+  if (composer_.composing()) return composer_.attachment().path;
   Parsed& parsed = Current();
   if (attachmentIndex_ < 0 || attachmentIndex_ >= static_cast<int>(parsed.attachments.size())) {
     Raise(Err::kMapiAttachmentNotFound);
@@ -878,72 +880,56 @@ std::string MaildirClient::WriteCopy(Parsed& parsed, size_t attachment) {
 
 void MaildirClient::Compose() {
   NeedSession();
-  composing_ = true;
-  draft_ = {};
+  composer_.Compose();
   attachmentIndex_ = 0;
 }
 
-MaildirClient::Draft::Attachment& MaildirClient::DraftAttachment() {
-  if (!composing_) Raise(Err::kMapiInvalidMessage);
-  if (attachmentIndex_ < 0) Raise(Err::kMapiAttachmentNotFound);
-  if (draft_.attachments.size() <= static_cast<size_t>(attachmentIndex_)) {
-    draft_.attachments.resize(static_cast<size_t>(attachmentIndex_) + 1);
-  }
-  return draft_.attachments[static_cast<size_t>(attachmentIndex_)];
-}
-
 void MaildirClient::SetRecipDisplayName(const std::string& value) {
-  if (!composing_) Raise(Err::kMapiInvalidMessage);
-  draft_.recipient = value;
+  composer_.SetDestination(value);
 }
 
 void MaildirClient::SetMsgSubject(const std::string& value) {
-  if (!composing_) Raise(Err::kMapiInvalidMessage);
-  draft_.subject = value;
+  composer_.SetSubject(value);
 }
 
 void MaildirClient::SetMsgNoteText(const std::string& value) {
-  if (!composing_) Raise(Err::kMapiInvalidMessage);
-  draft_.body = value;
+  composer_.SetBody(value);
 }
 
 void MaildirClient::SetAttachmentIndex(int value) {
+  composer_.SetAttachmentIndex(value);
   attachmentIndex_ = value;
 }
 
 void MaildirClient::SetAttachmentPathName(const std::string& value) {
-  DraftAttachment().path = value;
+  composer_.SetAttachmentPathName(value);
 }
 
 void MaildirClient::SetAttachmentName(const std::string& value) {
-  DraftAttachment().name = value;
+  composer_.SetAttachmentName(value);
 }
 
 void MaildirClient::ResolveName() {
-  if (!composing_) Raise(Err::kMapiInvalidMessage);
-  Recipients(draft_.recipient);
-}
-
-std::string MaildirClient::Draft::Attachment::FileName() const {
-  return FileNamePart(name.empty() ? path : name);
+  Recipients(composer_.message().destination);
 }
 
 bool MaildirClient::Confirm() {
+  const OutgoingMessage& draft = composer_.message();
   std::string names;
-  for (const Draft::Attachment& a : draft_.attachments) {
+  for (const OutgoingMessage::Attachment& a : draft.attachments) {
     if (a.path.empty()) continue;
     if (!names.empty()) names += ", ";
     names += a.FileName();
   }
-  return screen_.MsgBox("¿Enviar este mensaje?\r\n\r\nDestino: " + draft_.recipient +
-                            "\r\nAsunto: " + draft_.subject + "\r\nCuerpo: " + draft_.body +
+  return screen_.MsgBox("¿Enviar este mensaje?\r\n\r\nDestino: " + draft.destination +
+                            "\r\nAsunto: " + draft.subject + "\r\nCuerpo: " + draft.body +
                             "\r\nAdjuntos: " + names,
                         mb::kYesNo | mb::kQuestion) == mb::kAnswerYes;
 }
 
 void MaildirClient::Send(bool dialog) {
   NeedSession();
-  if (!composing_) Raise(Err::kMapiInvalidMessage);
+  composer_.message();  // one is being composed
   if (dialog && !Confirm()) Raise(Err::kMapiUserAbort);
 
   // The message is delivered into .Sent by the Maildir protocol: written in
@@ -965,14 +951,15 @@ void MaildirClient::Send(bool dialog) {
     throw;
   }
   ::rename(file.c_str(), (sent + "/cur/" + unique + ":2,S").c_str());
-  composing_ = false;
+  composer_.Drop();
 }
 
 void MaildirClient::WriteDraft(const std::string& file) {
+  const OutgoingMessage& draft = composer_.message();
   Ref<GMimeMessage> message(g_mime_message_new(TRUE));
   internet_address_list_append(g_mime_message_get_addresses(message.get(), GMIME_ADDRESS_TYPE_TO),
-                               Recipients(draft_.recipient).get());
-  g_mime_message_set_subject(message.get(), draft_.subject.c_str(), "utf-8");
+                               Recipients(draft.destination).get());
+  g_mime_message_set_subject(message.get(), draft.subject.c_str(), "utf-8");
   GDateTime* now = g_date_time_new_now_local();
   g_mime_message_set_date(message.get(), now);
   g_date_time_unref(now);
@@ -981,7 +968,7 @@ void MaildirClient::WriteDraft(const std::string& file) {
   g_free(id);
 
   Ref<GMimeTextPart> text(g_mime_text_part_new_with_subtype("plain"));
-  g_mime_text_part_set_text(text.get(), draft_.body.c_str());
+  g_mime_text_part_set_text(text.get(), draft.body.c_str());
   g_mime_object_encode(GMIME_OBJECT(text.get()), GMIME_ENCODING_CONSTRAINT_7BIT);
   Ref<GMimeMultipart> mixed(g_mime_multipart_new_with_subtype("mixed"));
   g_mime_multipart_add(mixed.get(), GMIME_OBJECT(text.get()));
@@ -992,7 +979,7 @@ void MaildirClient::WriteDraft(const std::string& file) {
     struct stat st;
   };
   std::vector<Read> reads;
-  for (const Draft::Attachment& a : draft_.attachments) {
+  for (const OutgoingMessage::Attachment& a : draft.attachments) {
     if (a.path.empty()) continue;  // an empty entry of the job's list names no file
     // Opened without waiting for a writer, and taken only when it is a
     // file: a FIFO or a device would block the send for ever.

@@ -14,6 +14,7 @@
 #include "app/screen.h"
 #include "platform/posix/fd.h"
 #include "transport/mail_session.h"
+#include "transport/outgoing_message.h"
 
 namespace postique::posix {
 
@@ -79,16 +80,6 @@ class MaildirClient : public MAPISession, public MAPIMessages {
     unsigned char folder;    // new/ or cur/, as in folders_
     unsigned char unlisted;  // the listings in a row, up to two, it was not in
   };
-  struct Draft {
-    struct Attachment {
-      std::string path, name;
-      // The name the recipient sees: that of AttachmentName, else the file's.
-      std::string FileName() const;
-    };
-    std::string recipient, subject, body;
-    std::vector<Attachment> attachments;
-  };
-
   // Messages up to this size are read whole and parsed in memory.
   static constexpr long long kReadWhole = 1 << 20;
   // How many messages after the current one are parsed ahead while an
@@ -126,7 +117,6 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   void KeepAhead(int from, int to);
   // Starts parsing the messages after the current one, unless that is under way.
   void ReadAhead();
-  Draft::Attachment& DraftAttachment();
   std::string TempFolder();
   // Where a copy the scan has left waits to be written over by the next one.
   std::string Spare() const;
@@ -145,7 +135,7 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   std::chrono::milliseconds sendmailLimit_;
   std::string temp_;  // made when the first copy is asked for
   Fd tempHeld_{-1};   // open while temp_ is this run's
-  bool signedOn_ = false, bound_ = false, unreadOnly_ = true, composing_ = false;
+  bool signedOn_ = false, bound_ = false, unreadOnly_ = true;
   long long spare_ = -1;           // the bytes the spare holds; -1 when there is none
   Fd folders_[2]{Fd(-1), Fd(-1)};  // new/ and cur/ while fetched
   std::vector<Entry> fetched_;
@@ -164,7 +154,7 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   std::unique_ptr<Parsed> current_;
   std::vector<std::unique_ptr<Parsed>> shells_;  // emptied, for the next messages
   std::unique_ptr<Buffers> buffers_;             // made when first needed
-  Draft draft_;
+  Composer composer_;
   std::unique_ptr<Ahead> ahead_;  // last: its thread ends before anything it reads goes
 };
 

@@ -134,7 +134,7 @@ void MapiClient::SignOff() {
   ForgetCurrent();
   const ULONG code = Functions().logoff(session_, surroundings_.window(), 0, 0);
   signedOn_ = bound_ = false;
-  draft_.reset();
+  composer_.Drop();
   ids_.clear();
   index_ = -1;
   if (code != SUCCESS_SUCCESS) throw MapiFailure(code);
@@ -151,51 +151,39 @@ void MapiClient::NeedSession() const {
 
 void MapiClient::Compose() {
   NeedSession();
-  draft_.emplace();
+  composer_.Compose();
+  resolved_.clear();
   attachmentIndex_ = 0;
 }
 
-MapiClient::Draft& MapiClient::Composing() {
-  if (!draft_) Raise(Err::kMapiInvalidMessage);
-  return *draft_;
-}
-
-MapiClient::Draft::Attachment& MapiClient::DraftAttachment() {
-  Draft& draft = Composing();
-  if (attachmentIndex_ < 0) Raise(Err::kMapiAttachmentNotFound);
-  const auto slot = static_cast<size_t>(attachmentIndex_);
-  if (draft.attachments.size() <= slot) draft.attachments.resize(slot + 1);
-  return draft.attachments[slot];
-}
-
 void MapiClient::SetRecipDisplayName(const std::string& value) {
-  Composing().destination = value;
-  draft_->resolved.clear();
+  composer_.SetDestination(value);
+  resolved_.clear();
 }
 
 void MapiClient::SetMsgSubject(const std::string& value) {
-  Composing().subject = value;
+  composer_.SetSubject(value);
 }
 
 void MapiClient::SetMsgNoteText(const std::string& value) {
-  Composing().body = value;
+  composer_.SetBody(value);
 }
 
 void MapiClient::SetAttachmentPathName(const std::string& value) {
-  DraftAttachment().path = value;
+  composer_.SetAttachmentPathName(value);
 }
 
 void MapiClient::SetAttachmentName(const std::string& value) {
-  DraftAttachment().name = value;
+  composer_.SetAttachmentName(value);
 }
 
 void MapiClient::ResolveName() {
   NeedSession();
-  Draft& draft = Composing();
+  const std::string& destination = composer_.message().destination;
   const MapiFunctions& f = Functions();
-  draft.resolved.clear();
-  const std::vector<std::string> addresses = SplitRecipients(draft.destination);
-  if (addresses.empty()) Raise(Err::kMapiInvalidRecips, draft.destination);
+  resolved_.clear();
+  const std::vector<std::string> addresses = SplitRecipients(destination);
+  if (addresses.empty()) Raise(Err::kMapiInvalidRecips, destination);
   std::optional<Failure> failed;
   for (const std::string& address : addresses) {
     Buffer<MapiRecipDesc> recipient(f.freeBuffer);
@@ -203,20 +191,20 @@ void MapiClient::ResolveName() {
     const ULONG code =
         f.resolveName(session_, surroundings_.window(), name.data(), 0, 0, recipient.out());
     if (code == SUCCESS_SUCCESS && recipient) {
-      draft.resolved.push_back({Text(recipient->lpszName), Text(recipient->lpszAddress)});
+      resolved_.push_back({Text(recipient->lpszName), Text(recipient->lpszAddress)});
     } else {
       // Kept as written: the send may still reach it.
-      draft.resolved.push_back({address, IsBareAddress(address) ? "SMTP:" + address : ""});
+      resolved_.push_back({address, IsBareAddress(address) ? "SMTP:" + address : ""});
       if (!failed) failed = MapiFailure(code, address);
     }
   }
   if (failed) throw *failed;
 }
 
-std::vector<MapiClient::Recipient> MapiClient::Recipients() const {
-  if (!draft_->resolved.empty()) return draft_->resolved;
+std::vector<MapiClient::Recipient> MapiClient::Recipients() {
+  if (!resolved_.empty()) return resolved_;
   std::vector<Recipient> to;
-  for (const std::string& address : SplitRecipients(draft_->destination)) {
+  for (const std::string& address : SplitRecipients(composer_.message().destination)) {
     to.push_back({address, IsBareAddress(address) ? "SMTP:" + address : ""});
   }
   return to;
@@ -224,16 +212,16 @@ std::vector<MapiClient::Recipient> MapiClient::Recipients() const {
 
 void MapiClient::Send(bool dialog) {
   NeedSession();
-  Draft& draft = Composing();
+  const OutgoingMessage& draft = composer_.message();
   Outgoing mail;
   // Every address of the destination is a recipient of its own.
   for (const Recipient& r : Recipients()) mail.to.emplace_back(r.name, r.address);
   mail.subject = draft.subject;
   mail.body = draft.body;
-  for (const Draft::Attachment& a : draft.attachments) {
+  for (const OutgoingMessage::Attachment& a : draft.attachments) {
     if (a.path.empty()) continue;  // an empty entry of the job's list names no file
     // The recipient sees the file's name only, never the sender's folders.
-    mail.files.push_back({a.path, FileNamePart(a.name.empty() ? a.path : a.name)});
+    mail.files.push_back({a.path, a.FileName()});
   }
   const MapiFunctions& f = Functions();
   const FLAGS flags = dialog ? MAPI_DIALOG : 0;
@@ -243,14 +231,14 @@ void MapiClient::Send(bool dialog) {
                   : SendAs<MapiMessage, MapiRecipDesc, MapiFileDesc>(
                         f.sendMail, session_, surroundings_.window(), flags, mail, Utf8ToAnsi);
   if (code != SUCCESS_SUCCESS) throw MapiFailure(code);
-  draft_.reset();
+  composer_.Drop();
 }
 
 void MapiClient::Fetch() {
   NeedSession();
   const MapiFunctions& f = Functions();
   ForgetCurrent();
-  draft_.reset();
+  composer_.Drop();
   ids_.clear();
   index_ = -1;
   // Oldest first; some mail programs ignore the unread filter, so it is
@@ -288,7 +276,7 @@ void MapiClient::SetMsgIndex(int value) {
   if (value < 0 || value >= MsgCount()) Raise(Err::kMapiInvalidMessage);
   if (value != index_) ForgetCurrent();
   index_ = value;
-  draft_.reset();
+  composer_.Drop();
 }
 
 void MapiClient::ForgetCurrent() {
@@ -332,19 +320,20 @@ std::string MapiClient::MsgOrigDisplayName() {
 }
 
 std::string MapiClient::MsgSubject() {
-  return draft_ ? draft_->subject : Current().subject;
+  return composer_.composing() ? composer_.message().subject : Current().subject;
 }
 
 std::string MapiClient::MsgNoteText() {
-  return draft_ ? draft_->body : Current().body;
+  return composer_.composing() ? composer_.message().body : Current().body;
 }
 
 int MapiClient::AttachmentCount() {
-  return draft_ ? static_cast<int>(draft_->attachments.size()) : Current().files;
+  return composer_.composing() ? static_cast<int>(composer_.message().attachments.size())
+                               : Current().files;
 }
 
 std::string MapiClient::AttachmentPathName() {
-  if (draft_) return DraftAttachment().path;
+  if (composer_.composing()) return composer_.attachment().path;
   Read& read = Current();
   if (!read.copies) {
     // Now the mail program writes the files; they go when the scan leaves

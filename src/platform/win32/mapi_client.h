@@ -9,6 +9,7 @@
 
 #include "platform/win32/mapi_library.h"
 #include "transport/mail_session.h"
+#include "transport/outgoing_message.h"
 
 namespace postique::win32 {
 
@@ -39,7 +40,10 @@ class MapiClient : public MAPISession, public MAPIMessages {
   void SetRecipDisplayName(const std::string& value) override;
   void SetMsgSubject(const std::string& value) override;
   void SetMsgNoteText(const std::string& value) override;
-  void SetAttachmentIndex(int value) override { attachmentIndex_ = value; }
+  void SetAttachmentIndex(int value) override {
+    composer_.SetAttachmentIndex(value);
+    attachmentIndex_ = value;
+  }
   void SetAttachmentPathName(const std::string& value) override;
   void SetAttachmentName(const std::string& value) override;
   void ResolveName() override;
@@ -61,14 +65,6 @@ class MapiClient : public MAPISession, public MAPIMessages {
   struct Recipient {
     std::string name, address;  // address empty: for the mail program to resolve
   };
-  struct Draft {
-    struct Attachment {
-      std::string path, name;
-    };
-    std::string destination, subject, body;
-    std::vector<Recipient> resolved;  // by ResolveName, one per address of the destination
-    std::vector<Attachment> attachments;
-  };
   // One inbox message as read, attachments left with the mail program.
   struct Read {
     std::string date, from, subject, body;
@@ -78,10 +74,8 @@ class MapiClient : public MAPISession, public MAPIMessages {
 
   const MapiFunctions& Functions() const;
   void NeedSession() const;
-  Draft& Composing();
-  Draft::Attachment& DraftAttachment();
   Read& Current();
-  std::vector<Recipient> Recipients() const;
+  std::vector<Recipient> Recipients();
   // Removes the attachment files the mail program wrote for the current
   // message: nobody asks for them once the scan has left it.
   void ForgetCurrent();
@@ -90,7 +84,8 @@ class MapiClient : public MAPISession, public MAPIMessages {
   Surroundings surroundings_;
   LHANDLE session_ = 0;
   bool signedOn_ = false, bound_ = false, downLoadMail_ = false, unreadOnly_ = true;
-  std::optional<Draft> draft_;
+  Composer composer_;
+  std::vector<Recipient> resolved_;  // by ResolveName, one per address of the destination
   std::vector<std::string> ids_;
   int index_ = -1, attachmentIndex_ = 0;
   std::optional<Read> current_;

@@ -92,47 +92,34 @@ void NewOutlookClient::NeedSession() const {
 
 void NewOutlookClient::Compose() {
   NeedSession();
-  draft_.emplace();
-  attachmentIndex_ = 0;
-}
-
-NewOutlookClient::Draft& NewOutlookClient::Composing() {
-  if (!draft_) Raise(Err::kMapiInvalidMessage);
-  return *draft_;
-}
-
-NewOutlookClient::Draft::Attachment& NewOutlookClient::DraftAttachment() {
-  Draft& draft = Composing();
-  if (attachmentIndex_ < 0) Raise(Err::kMapiAttachmentNotFound);
-  const auto slot = static_cast<size_t>(attachmentIndex_);
-  if (draft.attachments.size() <= slot) draft.attachments.resize(slot + 1);
-  return draft.attachments[slot];
+  composer_.Compose();
 }
 
 void NewOutlookClient::SetRecipDisplayName(const std::string& value) {
-  Composing().destination = value;
+  composer_.SetDestination(value);
 }
 
 void NewOutlookClient::SetMsgSubject(const std::string& value) {
-  Composing().subject = value;
+  composer_.SetSubject(value);
 }
 
 void NewOutlookClient::SetMsgNoteText(const std::string& value) {
-  Composing().body = value;
+  composer_.SetBody(value);
 }
 
 void NewOutlookClient::SetAttachmentPathName(const std::string& value) {
-  DraftAttachment().path = value;
+  composer_.SetAttachmentPathName(value);
 }
 
 void NewOutlookClient::SetAttachmentName(const std::string& value) {
-  DraftAttachment().name = value;
+  composer_.SetAttachmentName(value);
 }
 
 void NewOutlookClient::ResolveName() {
   NeedSession();
-  const std::vector<std::string> to = SplitRecipients(Composing().destination);
-  if (to.empty()) Raise(Err::kMapiInvalidRecips, draft_->destination);
+  const std::string& destination = composer_.message().destination;
+  const std::vector<std::string> to = SplitRecipients(destination);
+  if (to.empty()) Raise(Err::kMapiInvalidRecips, destination);
   for (const std::string& address : to) {
     if (!IsMailAddress(address)) Raise(Err::kMapiUnknownRecipient, address);
   }
@@ -140,15 +127,15 @@ void NewOutlookClient::ResolveName() {
 
 void NewOutlookClient::Send(bool dialog) {
   NeedSession();
-  const Draft& draft = Composing();
-  const std::vector<std::string> to = SplitRecipients(draft.destination);
-  if (to.empty()) Raise(Err::kMapiInvalidRecips, draft.destination);
+  const OutgoingMessage& message = composer_.message();
+  const std::vector<std::string> to = SplitRecipients(message.destination);
+  if (to.empty()) Raise(Err::kMapiInvalidRecips, message.destination);
   // Every file is there before anything is written or started.
-  for (const Draft::Attachment& a : draft.attachments) {
+  for (const OutgoingMessage::Attachment& a : message.attachments) {
     if (!a.path.empty() && !IsFile(Wide(a.path))) Raise(Err::kMapiAttachmentNotFound, a.path);
   }
   RemoveOldDrafts();
-  const std::wstring path = WriteDraft(draft, to);
+  const std::wstring path = WriteDraft(message, to);
   // One argument, the draft's path; the new Outlook goes on after us.
   std::wstring line = L"\"" + surroundings_.program + L"\" \"" + path + L"\"";
   STARTUPINFOW startup{};
@@ -165,10 +152,11 @@ void NewOutlookClient::Send(bool dialog) {
   if (!dialog) {
     surroundings_.status("El mensaje espera en Outlook: envíelo desde su ventana");
   }
-  draft_.reset();
+  composer_.Drop();
 }
 
-std::wstring NewOutlookClient::WriteDraft(const Draft& draft, const std::vector<std::string>& to) {
+std::wstring NewOutlookClient::WriteDraft(const OutgoingMessage& message,
+                                          const std::vector<std::string>& to) {
   const std::wstring& drafts = surroundings_.drafts;
   ::CreateDirectoryW(drafts.substr(0, drafts.find_last_of(L'\\')).c_str(), nullptr);
   ::CreateDirectoryW(drafts.c_str(), nullptr);
@@ -193,15 +181,15 @@ std::wstring NewOutlookClient::WriteDraft(const Draft& draft, const std::vector<
         piece.remove_prefix(written);
       }
     });
-    writer.Begin(to, draft.subject, draft.body);
+    writer.Begin(to, message.subject, message.body);
     std::vector<char> chunk(1 << 16);
-    for (const Draft::Attachment& a : draft.attachments) {
+    for (const OutgoingMessage::Attachment& a : message.attachments) {
       if (a.path.empty()) continue;  // an empty entry of the job's list names no file
       Handle in(::CreateFileW(Wide(a.path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
       if (!in.valid()) Raise(Err::kMapiAttachmentOpenFailure, a.path);
       // The recipient sees the file's name only, never the sender's folders.
-      const std::string name = FileNamePart(a.name.empty() ? a.path : a.name);
+      const std::string name = a.FileName();
       writer.Attach(name, ContentTypeOf(name));
       DWORD read = 0;
       do {
@@ -240,7 +228,7 @@ void NewOutlookClient::RemoveOldDrafts() {
 
 void NewOutlookClient::Fetch() {
   NeedSession();
-  draft_.reset();
+  composer_.Drop();
   Raise(Err::kMapiNotSupported, kName);
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "transport/mail_session.h"
+#include "transport/outgoing_message.h"
 
 namespace postique::win32 {
 
@@ -40,7 +41,7 @@ class NewOutlookClient : public MAPISession, public MAPIMessages {
   void SetRecipDisplayName(const std::string& value) override;
   void SetMsgSubject(const std::string& value) override;
   void SetMsgNoteText(const std::string& value) override;
-  void SetAttachmentIndex(int value) override { attachmentIndex_ = value; }
+  void SetAttachmentIndex(int value) override { composer_.SetAttachmentIndex(value); }
   void SetAttachmentPathName(const std::string& value) override;
   void SetAttachmentName(const std::string& value) override;
   void ResolveName() override;
@@ -67,26 +68,16 @@ class NewOutlookClient : public MAPISession, public MAPIMessages {
   static constexpr long long kKeptSeconds = 7 * 24 * 3600;
 
  private:
-  struct Draft {
-    struct Attachment {
-      std::string path, name;
-    };
-    std::string destination, subject, body;
-    std::vector<Attachment> attachments;
-  };
   void NeedSession() const;
-  Draft& Composing();
-  Draft::Attachment& DraftAttachment();
   [[noreturn]] void NoMessage() const;
   // Writes the draft whole under a temporary name, then gives it its own:
   // the new Outlook never finds half a file. Its path.
-  std::wstring WriteDraft(const Draft& draft, const std::vector<std::string>& to);
+  std::wstring WriteDraft(const OutgoingMessage& message, const std::vector<std::string>& to);
   void RemoveOldDrafts();
 
   Surroundings surroundings_;
   bool signedOn_ = false, bound_ = false;
-  std::optional<Draft> draft_;
-  int attachmentIndex_ = 0;
+  Composer composer_;
 };
 
 }  // namespace postique::win32

@@ -1,0 +1,30 @@
+#include "transport/outgoing_message.h"
+
+#include "app/failure.h"
+#include "app/text.h"
+
+namespace postique {
+
+std::string OutgoingMessage::Attachment::FileName() const {
+  return FileNamePart(name.empty() ? path : name);
+}
+
+void Composer::Compose() {
+  message_.emplace();
+  index_ = 0;
+}
+
+OutgoingMessage& Composer::message() {
+  if (!message_) Raise(Err::kMapiInvalidMessage);
+  return *message_;
+}
+
+OutgoingMessage::Attachment& Composer::attachment() {
+  OutgoingMessage& m = message();
+  if (index_ < 0) Raise(Err::kMapiAttachmentNotFound);
+  const auto slot = static_cast<size_t>(index_);
+  if (m.attachments.size() <= slot) m.attachments.resize(slot + 1);
+  return m.attachments[slot];
+}
+
+}  // namespace postique
