@@ -1,5 +1,7 @@
 #include "app/form.h"
 
+#include <algorithm>
+
 #include "app/failure.h"
 #include "app/screen.h"
 #include "app/text.h"
@@ -64,6 +66,16 @@ Control& Form::at(const std::string& control, int index) {
 bool Form::Shows(const Control& control) const {
   if (!control.visible) return false;
   return control.parent.empty() || Shows(at(control.parent));
+}
+
+std::vector<size_t> Form::InTabOrder(const std::function<bool(size_t)>& takes) const {
+  std::vector<size_t> order;
+  for (size_t i = 0; i < controls.size(); ++i) {
+    if (takes(i)) order.push_back(i);
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return controls[a].tab < controls[b].tab; });
+  return order;
 }
 
 void Form::SetText(const std::string& control, int index, std::string text) {

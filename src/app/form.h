@@ -1,6 +1,7 @@
 // Windows and their controls held as data that every screen renders.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,9 @@ struct Form {
   const Control& at(const std::string& control, int index = -1) const;
   // True when the control and every container around it are visible.
   bool Shows(const Control& control) const;
+  // The places of the controls that take passes, in tab order (the table's
+  // order where two have the same tab index).
+  std::vector<size_t> InTabOrder(const std::function<bool(size_t)>& takes) const;
 
   // Takes the text over: captions may be as large as a job's body.
   void SetText(const std::string& control, int index, std::string text);

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
+#include <functional>
 #include <string>
 
 #include "app/form.h"
@@ -25,6 +27,30 @@ inline constexpr int kButtonsMask = 0xF, kIconMask = 0xF0;
 struct WindowEvent {
   enum Kind { kActivate, kClick, kClose } kind;
   size_t control = 0;  // the clicked control's place in the form
+};
+
+// The events of one window, oldest first.
+class EventQueue {
+ public:
+  void Push(WindowEvent event) { events_.push_back(event); }
+  bool empty() const { return events_.empty(); }
+  // Takes the oldest off the queue.
+  WindowEvent Pop() {
+    const WindowEvent event = events_.front();
+    events_.pop_front();
+    return event;
+  }
+  // Runs the waiting events through handle, oldest first, until none is
+  // left or handle says the window is gone (false); what handle said last.
+  bool Drain(const std::function<bool(const WindowEvent&)>& handle) {
+    while (!events_.empty()) {
+      if (!handle(Pop())) return false;
+    }
+    return true;
+  }
+
+ private:
+  std::deque<WindowEvent> events_;
 };
 
 class Screen {

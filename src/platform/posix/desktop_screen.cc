@@ -136,17 +136,17 @@ struct DesktopScreen::Window {
   std::unique_ptr<Fl_Double_Window> window;
   std::vector<Fl_Widget*> widgets;  // in the form's order, owned by window; null for none
   // What the user did, run by the screen's loops outside the toolkit's calls.
-  std::deque<WindowEvent> events;
+  EventQueue events;
 
   size_t IndexOf(const Fl_Widget* widget) const {
     return static_cast<size_t>(std::find(widgets.begin(), widgets.end(), widget) - widgets.begin());
   }
   static void OnWidget(Fl_Widget* widget, void* data) {
     auto* self = static_cast<Window*>(data);
-    self->events.push_back({WindowEvent::kClick, self->IndexOf(widget)});
+    self->events.Push({WindowEvent::kClick, self->IndexOf(widget)});
   }
   static void OnClose(Fl_Widget*, void* data) {
-    static_cast<Window*>(data)->events.push_back({WindowEvent::kClose});
+    static_cast<Window*>(data)->events.Push({WindowEvent::kClose});
   }
 };
 
@@ -215,12 +215,8 @@ DesktopScreen::Window& DesktopScreen::Create(const Form& form, bool dialog) {
   // Created in tab order: the toolkit moves the focus, and draws, in the
   // order of creation, so later controls lie over earlier ones (Frame1 over
   // the job labels, "nada" over the end of its neighbour).
-  std::vector<size_t> order;
-  for (size_t i = 0; i < form.controls.size(); ++i) {
-    if (form.controls[i].kind != ControlKind::kMail) order.push_back(i);
-  }
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return form.controls[a].tab < form.controls[b].tab; });
+  const std::vector<size_t> order =
+      form.InTabOrder([&](size_t i) { return form.controls[i].kind != ControlKind::kMail; });
   w.widgets.assign(form.controls.size(), nullptr);
   for (const size_t i : order) {
     const Control& c = form.controls[i];
@@ -464,13 +460,9 @@ void DesktopScreen::Run(frmRemitora& window) {
   Window* w = Find(window.form());
   if (!w) return;
   // The first activation, once the window is on the screen.
-  w->events.push_back({WindowEvent::kActivate});
+  w->events.Push({WindowEvent::kActivate});
   for (;;) {
-    while (!w->events.empty()) {
-      const WindowEvent event = w->events.front();
-      w->events.pop_front();
-      if (!window.Handle(event)) return;
-    }
+    if (!w->events.Drain([&](const WindowEvent& event) { return window.Handle(event); })) return;
     if (!w->window->shown()) return;
     Fl::wait();
   }
@@ -493,9 +485,7 @@ void DesktopScreen::ShowModal(frmFEnvio& dialog) {
   }
   while (dialog.loaded()) {
     if (!w.events.empty()) {
-      const WindowEvent event = w.events.front();
-      w.events.pop_front();
-      dialog.Handle(event);
+      dialog.Handle(w.events.Pop());
       continue;
     }
     if (!w.window->shown()) {

@@ -86,10 +86,10 @@ struct Win32Screen::Window {
   std::vector<HWND> controls;  // in the form's order; null where nothing is shown
   HWND lastFocus = nullptr;
   // What the user did, run by the message loops outside any window procedure.
-  std::deque<WindowEvent> events;
+  EventQueue events;
 
   void Queue(WindowEvent event) {
-    events.push_back(event);
+    events.Push(event);
     // A message sent from elsewhere is handled inside GetMessage, which then
     // goes on waiting: this wakes the loop for the event.
     ::PostMessageW(hwnd, WM_NULL, 0, 0);
@@ -101,17 +101,10 @@ struct Win32Screen::Window {
   }
   // The controls that take the focus, in tab order.
   std::vector<size_t> TabOrder() const {
-    std::vector<size_t> order;
-    for (size_t i = 0; i < controls.size(); ++i) {
+    return form->InTabOrder([&](size_t i) {
       const Control& c = form->controls[i];
-      if (controls[i] && Focusable(c) && form->Shows(c) && ::IsWindowEnabled(controls[i])) {
-        order.push_back(i);
-      }
-    }
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-      return form->controls[a].tab < form->controls[b].tab;
+      return controls[i] && Focusable(c) && form->Shows(c) && ::IsWindowEnabled(controls[i]);
     });
-    return order;
   }
   void FocusFirst() {
     const std::vector<size_t> order = TabOrder();
@@ -434,15 +427,9 @@ bool Win32Screen::HandleKey(const MSG& msg) {
   if (current.kind != ControlKind::kOption) return false;
   // The arrows move through the option group; moving onto an option is a
   // click on it, as with the mouse.
-  std::vector<size_t> group;
-  for (size_t i = 0; i < w->controls.size(); ++i) {
+  const std::vector<size_t> group = w->form->InTabOrder([&](size_t i) {
     const Control& c = w->form->controls[i];
-    if (c.kind == ControlKind::kOption && c.parent == current.parent && w->form->Shows(c)) {
-      group.push_back(i);
-    }
-  }
-  std::stable_sort(group.begin(), group.end(), [&](size_t a, size_t b) {
-    return w->form->controls[a].tab < w->form->controls[b].tab;
+    return c.kind == ControlKind::kOption && c.parent == current.parent && w->form->Shows(c);
   });
   const bool back = msg.wParam == VK_UP || msg.wParam == VK_LEFT;
   size_t at = static_cast<size_t>(std::find(group.begin(), group.end(), focused) - group.begin());
@@ -456,13 +443,9 @@ void Win32Screen::Run(frmRemitora& window) {
   if (!w) return;
   // The first activation, once the window is on the screen; the later ones
   // come from the system.
-  w->events.push_back({WindowEvent::kActivate});
+  w->events.Push({WindowEvent::kActivate});
   for (;;) {
-    while (!w->events.empty()) {
-      const WindowEvent event = w->events.front();
-      w->events.pop_front();
-      if (!window.Handle(event)) return;
-    }
+    if (!w->events.Drain([&](const WindowEvent& event) { return window.Handle(event); })) return;
     MSG msg;
     if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) return;  // the main window was closed
     if (!HandleKey(msg)) {
@@ -491,9 +474,7 @@ void Win32Screen::ShowModal(frmFEnvio& dialog) {
   w.FocusFirst();
   while (dialog.loaded()) {
     if (!w.events.empty()) {
-      const WindowEvent event = w.events.front();
-      w.events.pop_front();
-      dialog.Handle(event);
+      dialog.Handle(w.events.Pop());
       continue;
     }
     MSG msg;
