@@ -1,6 +1,7 @@
 #include "app/form.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/failure.h"
 #include "app/screen.h"
@@ -66,6 +67,15 @@ Control& Form::at(const std::string& control, int index) {
 bool Form::Shows(const Control& control) const {
   if (!control.visible) return false;
   return control.parent.empty() || Shows(at(control.parent));
+}
+
+int TwipsToPixels(int twips, double dpi) {
+  return static_cast<int>(std::lround(twips * dpi / 1440.0));
+}
+
+const Font& FontOf(const Control& control) {
+  static const Font kFormFont{"MS Sans Serif", 8.25, false};
+  return control.font.name.empty() ? kFormFont : control.font;
 }
 
 std::vector<size_t> Form::InTabOrder(const std::function<bool(size_t)>& takes) const {

@@ -62,6 +62,13 @@ Control MakeControl(ControlKind kind, std::string name, int index, std::string t
 
 enum class Change { kText, kVisible, kValue };
 
+// Twips (1/1440 inch) at dpi dots per inch, to the nearest pixel.
+int TwipsToPixels(int twips, double dpi);
+
+// A control's font: its own, else the form's (MS Sans Serif 8.25), which
+// controls without one of their own take.
+const Font& FontOf(const Control& control);
+
 struct Form {
   std::string name;
   std::string caption;

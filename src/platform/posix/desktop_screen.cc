@@ -57,13 +57,6 @@ Fl_Font FaceOf(const Font& font) {
   return font.bold ? FL_HELVETICA_BOLD : FL_HELVETICA;
 }
 
-// A control's font: its own, else the form's, which controls without one of
-// their own take.
-const Font& FontOf(const Control& control) {
-  static const Font kFormFont{"MS Sans Serif", 8.25, false};
-  return control.font.name.empty() ? kFormFont : control.font;
-}
-
 struct Button {
   const char* label;
   int answer;
@@ -149,10 +142,6 @@ struct DesktopScreen::Window {
     static_cast<Window*>(data)->events.Push({WindowEvent::kClose});
   }
 };
-
-int TwipsToPixels(int twips, double dpi) {
-  return static_cast<int>(std::lround(twips * dpi / 1440.0));
-}
 
 std::unique_ptr<DesktopScreen> DesktopScreen::Open() {
   const char* display = std::getenv("DISPLAY");

@@ -14,9 +14,6 @@ class Fl_Window;
 
 namespace postique::posix {
 
-// Twips (1/1440 inch) at dpi dots per inch, to the nearest pixel.
-int TwipsToPixels(int twips, double dpi);
-
 // A message box's buttons, laid out from the right along its bottom edge: a
 // user (or a test) finds the n-th of count buttons, counted from 0 at the
 // left, at this distance from the box's right and bottom edges.

@@ -18,8 +18,6 @@ constexpr wchar_t kContainerClass[] = L"PostiqueContainer";
 constexpr wchar_t kBoxTitle[] = L"Postique";
 constexpr int kFirstControlId = 100;
 constexpr int kIconResource = 1;
-// A form's own font, which controls without a font of their own take.
-const Font kFormFont{"MS Sans Serif", 8.25, false};
 
 bool Focusable(const Control& c) {
   switch (c.kind) {
@@ -112,10 +110,6 @@ struct Win32Screen::Window {
   }
 };
 
-int TwipsToPixels(int twips, int dpi) {
-  return ::MulDiv(twips, dpi, 1440);
-}
-
 std::wstring NearestFace(const std::string& face) {
   static const std::map<std::string, std::vector<std::wstring>> kLookAlikes = {
       {"MS Sans Serif", {L"Microsoft Sans Serif", L"Tahoma", L"Arial", L"Liberation Sans"}},
@@ -197,8 +191,8 @@ HWND Win32Screen::ControlOf(const Form& form, const Control& control) const {
   return w ? w->controls[static_cast<size_t>(&control - form.controls.data())] : nullptr;
 }
 
-HFONT Win32Screen::FontFor(const Control* control, int dpi) {
-  const Font& font = control && !control->font.name.empty() ? control->font : kFormFont;
+HFONT Win32Screen::FontFor(const Control& control, int dpi) {
+  const Font& font = FontOf(control);
   const int hundredths = static_cast<int>(std::lround(font.points * 100));
   const auto key = std::tuple(font.name, hundredths, font.bold, dpi);
   if (auto it = fonts_.find(key); it != fonts_.end()) return it->second;
@@ -324,7 +318,7 @@ void Win32Screen::LayOut(Window& w, size_t i) {
   ::SetWindowPos(h, nullptr, TwipsToPixels(c.left, w.dpi), TwipsToPixels(c.top, w.dpi),
                  TwipsToPixels(c.width, w.dpi), TwipsToPixels(c.height, w.dpi),
                  SWP_NOZORDER | SWP_NOACTIVATE);
-  ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(&c, w.dpi)), TRUE);
+  ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c, w.dpi)), TRUE);
   if (c.autoSize) FitToCaption(w, i);
 }
 

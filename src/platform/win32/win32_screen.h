@@ -16,9 +16,6 @@
 
 namespace postique::win32 {
 
-// Twips (1/1440 inch) at dpi dots per inch, to the nearest pixel.
-int TwipsToPixels(int twips, int dpi);
-
 // The installed face nearest to face: itself, else a look-alike that is
 // installed, else the face of the system's default font.
 std::wstring NearestFace(const std::string& face);
@@ -57,7 +54,7 @@ class Win32Screen : public Screen {
   void Destroy(const Form& form);
   Window* Find(const Form& form) const;
   Window* Find(HWND hwnd) const;
-  HFONT FontFor(const Control* control, int dpi);
+  HFONT FontFor(const Control& control, int dpi);
   HBRUSH BrushFor(COLORREF color);
   // Places a control and sets its font at its window's DPI.
   void LayOut(Window& window, size_t control);
