@@ -13,6 +13,7 @@
 
 #include "app/screen.h"
 #include "platform/posix/fd.h"
+#include "platform/posix/maildir_outbox.h"
 #include "transport/mail_session.h"
 #include "transport/outgoing_message.h"
 
@@ -88,6 +89,10 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   // How many listings a message that another reader keeps renaming is
   // looked for in before it is reported as in use.
   static constexpr int kListings = 100;
+  // How long both folders must have been left alone before a listing for a
+  // message missing from it to count as gone: more than the coarse clock
+  // the file system stamps changes with.
+  static constexpr std::chrono::nanoseconds kQuiet = std::chrono::milliseconds(20);
   class Ahead;
 
   void NeedSession() const;
@@ -126,13 +131,9 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   int CreateCopy(const std::string& path, long long& held);
   Buffers& Kept();
   std::string WriteCopy(Parsed& parsed, size_t attachment);
-  bool Confirm();
-  // Writes the composed message into file.
-  void WriteDraft(const std::string& file);
 
-  Screen& screen_;
   std::string maildir_;
-  std::chrono::milliseconds sendmailLimit_;
+  MaildirOutbox outbox_;
   std::string temp_;  // made when the first copy is asked for
   Fd tempHeld_{-1};   // open while temp_ is this run's
   bool signedOn_ = false, bound_ = false, unreadOnly_ = true;
