@@ -28,7 +28,7 @@ void FakeMailClient::Enter(const std::string& operation) {
 }
 
 void FakeMailClient::NeedSession() {
-  if (!bound_) Raise(Err::kMapiInvalidSession);
+  binding_.Need();
 }
 
 const InboxMessage& FakeMailClient::Current() {
@@ -44,24 +44,23 @@ void FakeMailClient::SetDownLoadMail(bool value) {
 
 void FakeMailClient::SignOn() {
   Enter("SignOn");
-  signedOn_ = true;
+  binding_.Open(kSession);
 }
 
 std::intptr_t FakeMailClient::SessionID() {
   Enter("SessionID");
-  if (!signedOn_) Raise(Err::kMapiInvalidSession);
-  return kSession;
+  return binding_.id();
 }
 
 void FakeMailClient::SignOff() {
   Enter("SignOff");
-  if (!signedOn_) Raise(Err::kMapiInvalidSession);
-  signedOn_ = bound_ = false;
+  binding_.id();  // one is open
+  binding_.Close();
 }
 
 void FakeMailClient::SetSessionID(std::intptr_t session) {
   Enter("SetSessionID");
-  bound_ = signedOn_ && session == kSession;
+  binding_.Bind(session);
 }
 
 void FakeMailClient::Compose() {

@@ -13,6 +13,7 @@
 #include "app/failure.h"
 #include "transport/mail_session.h"
 #include "transport/outgoing_message.h"
+#include "transport/session_binding.h"
 
 namespace postique::testing {
 
@@ -79,7 +80,8 @@ class FakeMailClient : public MAPISession, public MAPIMessages {
   const InboxMessage& Current();
 
   std::map<std::string, std::pair<Failure, int>> failures_;
-  bool signedOn_ = false, bound_ = false, unreadOnly_ = true, resolved_ = false;
+  SessionBinding binding_;
+  bool unreadOnly_ = true, resolved_ = false;
   std::vector<const InboxMessage*> fetched_;
   int index_ = -1, attachmentIndex_ = 0;
   Composer composer_;

@@ -531,27 +531,25 @@ void MaildirClient::SignOn() {
       Raise(Err::kMapiLoginFailure, "no hay un buzón Maildir legible en " + maildir_);
     }
   }
-  signedOn_ = true;
+  binding_.Open(kSession);
 }
 
 std::intptr_t MaildirClient::SessionID() {
-  if (!signedOn_) Raise(Err::kMapiInvalidSession);
-  return kSession;
+  return binding_.id();
 }
 
 void MaildirClient::SignOff() {
-  if (!signedOn_) Raise(Err::kMapiInvalidSession);
-  signedOn_ = bound_ = false;
+  binding_.id();  // one is open
+  binding_.Close();
   composer_.Drop();
 }
 
 void MaildirClient::SetSessionID(std::intptr_t session) {
-  bound_ = signedOn_ && session == kSession;
-  if (!bound_) Raise(Err::kMapiInvalidSession);
+  binding_.Bind(session);
 }
 
 void MaildirClient::NeedSession() const {
-  if (!bound_) Raise(Err::kMapiInvalidSession);
+  binding_.Need();
 }
 
 void MaildirClient::Fetch() {

@@ -16,6 +16,7 @@
 #include "platform/posix/maildir_outbox.h"
 #include "transport/mail_session.h"
 #include "transport/outgoing_message.h"
+#include "transport/session_binding.h"
 
 namespace postique::posix {
 
@@ -136,7 +137,8 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   MaildirOutbox outbox_;
   std::string temp_;  // made when the first copy is asked for
   Fd tempHeld_{-1};   // open while temp_ is this run's
-  bool signedOn_ = false, bound_ = false, unreadOnly_ = true;
+  SessionBinding binding_;
+  bool unreadOnly_ = true;
   long long spare_ = -1;           // the bytes the spare holds; -1 when there is none
   Fd folders_[2]{Fd(-1), Fd(-1)};  // new/ and cur/ while fetched
   std::vector<Entry> fetched_;

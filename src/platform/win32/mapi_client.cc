@@ -100,7 +100,7 @@ MapiClient::MapiClient(const MapiLibrary& library, Surroundings surroundings)
 
 MapiClient::~MapiClient() {
   ForgetCurrent();
-  if (signedOn_) Functions().logoff(session_, surroundings_.window(), 0, 0);
+  if (binding_.open()) Functions().logoff(session_, surroundings_.window(), 0, 0);
 }
 
 const MapiFunctions& MapiClient::Functions() const {
@@ -109,7 +109,7 @@ const MapiFunctions& MapiClient::Functions() const {
 
 void MapiClient::SignOn() {
   const MapiFunctions& f = Functions();
-  if (signedOn_) return;  // the session of an earlier run is still open: it serves
+  if (binding_.open()) return;  // the session of an earlier run is still open: it serves
   // Without a mail program the system's own stand-in may sign on and then
   // block on a box of its own: what can be seen is said first.
   if (const std::string obstacle = surroundings_.obstacle(); !obstacle.empty()) {
@@ -121,19 +121,18 @@ void MapiClient::SignOn() {
               MAPI_LOGON_UI | (downLoadMail_ ? MAPI_FORCE_DOWNLOAD : 0), 0, &session);
   if (code != SUCCESS_SUCCESS) throw MapiFailure(code);
   session_ = session;
-  signedOn_ = true;
+  binding_.Open(static_cast<std::intptr_t>(session));
 }
 
 std::intptr_t MapiClient::SessionID() {
-  if (!signedOn_) Raise(Err::kMapiInvalidSession);
-  return static_cast<std::intptr_t>(session_);
+  return binding_.id();
 }
 
 void MapiClient::SignOff() {
-  if (!signedOn_) Raise(Err::kMapiInvalidSession);
+  binding_.id();  // one is open
   ForgetCurrent();
   const ULONG code = Functions().logoff(session_, surroundings_.window(), 0, 0);
-  signedOn_ = bound_ = false;
+  binding_.Close();
   composer_.Drop();
   ids_.clear();
   index_ = -1;
@@ -141,12 +140,11 @@ void MapiClient::SignOff() {
 }
 
 void MapiClient::SetSessionID(std::intptr_t session) {
-  bound_ = signedOn_ && session == static_cast<std::intptr_t>(session_);
-  if (!bound_) Raise(Err::kMapiInvalidSession);
+  binding_.Bind(session);
 }
 
 void MapiClient::NeedSession() const {
-  if (!bound_) Raise(Err::kMapiInvalidSession);
+  binding_.Need();
 }
 
 void MapiClient::Compose() {

@@ -10,6 +10,7 @@
 #include "platform/win32/mapi_library.h"
 #include "transport/mail_session.h"
 #include "transport/outgoing_message.h"
+#include "transport/session_binding.h"
 
 namespace postique::win32 {
 
@@ -83,7 +84,8 @@ class MapiClient : public MAPISession, public MAPIMessages {
   const MapiLibrary& library_;
   Surroundings surroundings_;
   LHANDLE session_ = 0;
-  bool signedOn_ = false, bound_ = false, downLoadMail_ = false, unreadOnly_ = true;
+  SessionBinding binding_;
+  bool downLoadMail_ = false, unreadOnly_ = true;
   Composer composer_;
   std::vector<Recipient> resolved_;  // by ResolveName, one per address of the destination
   std::vector<std::string> ids_;

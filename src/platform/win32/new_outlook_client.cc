@@ -83,11 +83,11 @@ NewOutlookClient::NewOutlookClient(Surroundings surroundings)
 
 void NewOutlookClient::SignOn() {
   if (surroundings_.program.empty()) Raise(Err::kMapiLoginFailure, "no se encuentra olk.exe");
-  signedOn_ = true;
+  binding_.Open(1);
 }
 
 void NewOutlookClient::NeedSession() const {
-  if (!bound_) Raise(Err::kMapiInvalidSession);
+  binding_.Need();
 }
 
 void NewOutlookClient::Compose() {

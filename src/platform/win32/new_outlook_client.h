@@ -11,6 +11,7 @@
 
 #include "transport/mail_session.h"
 #include "transport/outgoing_message.h"
+#include "transport/session_binding.h"
 
 namespace postique::win32 {
 
@@ -33,9 +34,12 @@ class NewOutlookClient : public MAPISession, public MAPIMessages {
 
   void SetDownLoadMail(bool) override {}
   void SignOn() override;
-  std::intptr_t SessionID() override { return signedOn_ ? 1 : 0; }
-  void SignOff() override { signedOn_ = bound_ = false; }
-  void SetSessionID(std::intptr_t session) override { bound_ = signedOn_ && session == 1; }
+  std::intptr_t SessionID() override { return binding_.id(); }
+  void SignOff() override {
+    binding_.id();  // one is open
+    binding_.Close();
+  }
+  void SetSessionID(std::intptr_t session) override { binding_.Bind(session); }
 
   void Compose() override;
   void SetRecipDisplayName(const std::string& value) override;
@@ -76,7 +80,7 @@ class NewOutlookClient : public MAPISession, public MAPIMessages {
   void RemoveOldDrafts();
 
   Surroundings surroundings_;
-  bool signedOn_ = false, bound_ = false;
+  SessionBinding binding_;
   Composer composer_;
 };
 
