@@ -206,8 +206,9 @@ void frmRemitora::PublishOrder(Steps& s, const std::string& name, std::string& t
     s.Do(330, [&] {
       const Failure& why = folderFailure ? *folderFailure : *copyFailure;
       std::string reason = "Error " + std::to_string(why.number()) + ": " + why.description();
-      if (folderFailure)
+      if (folderFailure) {
         reason = "No se ha podido crear la carpeta " + OrderFolder() + ". " + reason;
+      }
       p_.screen.MsgBox(
           Paragraphs({"No se ha podido copiar el archivo de datos en ", target, reason}),
           mb::kOk | mb::kCritical);

@@ -9,20 +9,15 @@ std::string OutgoingMessage::Attachment::FileName() const {
   return FileNamePart(name.empty() ? path : name);
 }
 
-void Composer::Compose() {
-  message_.emplace();
-  index_ = 0;
-}
-
 OutgoingMessage& Composer::message() {
   if (!message_) Raise(Err::kMapiInvalidMessage);
   return *message_;
 }
 
-OutgoingMessage::Attachment& Composer::attachment() {
+OutgoingMessage::Attachment& Composer::attachment(int index) {
   OutgoingMessage& m = message();
-  if (index_ < 0) Raise(Err::kMapiAttachmentNotFound);
-  const auto slot = static_cast<size_t>(index_);
+  if (index < 0) Raise(Err::kMapiAttachmentNotFound);
+  const auto slot = static_cast<size_t>(index);
   if (m.attachments.size() <= slot) m.attachments.resize(slot + 1);
   return m.attachments[slot];
 }

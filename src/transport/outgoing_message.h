@@ -1,6 +1,7 @@
 // The outgoing message that the compose properties of the messages control
 // build, the same for every mail client: there is none before Compose, and
-// an attachment's path and name go to the one at the index set before them.
+// an attachment's path and name go to the one at the client's attachment
+// index.
 #pragma once
 
 #include <optional>
@@ -21,8 +22,8 @@ struct OutgoingMessage {
 
 class Composer {
  public:
-  // Starts a new message, at attachment index 0.
-  void Compose();
+  // Starts a new message.
+  void Compose() { message_.emplace(); }
   // No message any more: it was sent, or the inbox is being read.
   void Drop() { message_.reset(); }
   bool composing() const { return message_.has_value(); }
@@ -32,16 +33,12 @@ class Composer {
   void SetDestination(const std::string& value) { message().destination = value; }
   void SetSubject(const std::string& value) { message().subject = value; }
   void SetBody(const std::string& value) { message().body = value; }
-  void SetAttachmentIndex(int value) { index_ = value; }
-  void SetAttachmentPathName(const std::string& value) { attachment().path = value; }
-  void SetAttachmentName(const std::string& value) { attachment().name = value; }
-  // The attachment at the index, made when first named; a negative index
-  // names none (32011).
-  OutgoingMessage::Attachment& attachment();
+  // The attachment at index, made when first named; a negative index names
+  // none (32011).
+  OutgoingMessage::Attachment& attachment(int index);
 
  private:
   std::optional<OutgoingMessage> message_;
-  int index_ = 0;
 };
 
 }  // namespace postique

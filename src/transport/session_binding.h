@@ -17,9 +17,13 @@ class SessionBinding {
   }
   void Close() { open_ = bound_ = false; }
   bool open() const { return open_; }
-  // The open session's number; invalid session (32019) when none is open.
-  std::intptr_t id() const {
+  // Invalid session (32019) unless one is open.
+  void NeedOpen() const {
     if (!open_) Raise(Err::kMapiInvalidSession);
+  }
+  // The open session's number; invalid session when none is open.
+  std::intptr_t id() const {
+    NeedOpen();
     return id_;
   }
   // Binds the messages control to session, which must be the open one

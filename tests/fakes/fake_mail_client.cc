@@ -54,7 +54,7 @@ std::intptr_t FakeMailClient::SessionID() {
 
 void FakeMailClient::SignOff() {
   Enter("SignOff");
-  binding_.id();  // one is open
+  binding_.NeedOpen();
   binding_.Close();
 }
 
@@ -67,6 +67,7 @@ void FakeMailClient::Compose() {
   Enter("Compose");
   NeedSession();
   composer_.Compose();
+  attachmentIndex_ = 0;
   resolved_ = false;
 }
 
@@ -87,18 +88,17 @@ void FakeMailClient::SetMsgNoteText(const std::string& value) {
 
 void FakeMailClient::SetAttachmentIndex(int value) {
   Enter("AttachmentIndex");
-  composer_.SetAttachmentIndex(value);
   attachmentIndex_ = value;
 }
 
 void FakeMailClient::SetAttachmentPathName(const std::string& value) {
   Enter("SetAttachmentPathName");
-  composer_.SetAttachmentPathName(value);
+  composer_.attachment(attachmentIndex_).path = value;
 }
 
 void FakeMailClient::SetAttachmentName(const std::string& value) {
   Enter("AttachmentName");
-  composer_.SetAttachmentName(value);
+  composer_.attachment(attachmentIndex_).name = value;
 }
 
 void FakeMailClient::ResolveName() {
@@ -179,7 +179,7 @@ int FakeMailClient::AttachmentCount() {
 
 std::string FakeMailClient::AttachmentPathName() {
   Enter("AttachmentPathName");
-  if (composer_.composing()) return composer_.attachment().path;
+  if (composer_.composing()) return composer_.attachment(attachmentIndex_).path;
   const InboxMessage& m = Current();
   if (attachmentIndex_ < 0 || attachmentIndex_ >= static_cast<int>(m.attachments.size())) {
     Raise(Err::kMapiAttachmentNotFound);

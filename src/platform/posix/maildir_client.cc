@@ -539,7 +539,7 @@ std::intptr_t MaildirClient::SessionID() {
 }
 
 void MaildirClient::SignOff() {
-  binding_.id();  // one is open
+  binding_.NeedOpen();
   binding_.Close();
   composer_.Drop();
 }
@@ -744,7 +744,7 @@ int MaildirClient::AttachmentCount() {
 }
 
 std::string MaildirClient::AttachmentPathName() {
-  if (composer_.composing()) return composer_.attachment().path;
+  if (composer_.composing()) return composer_.attachment(attachmentIndex_).path;
   Parsed& parsed = Current();
   if (attachmentIndex_ < 0 || attachmentIndex_ >= static_cast<int>(parsed.attachments.size())) {
     Raise(Err::kMapiAttachmentNotFound);
@@ -852,16 +852,15 @@ void MaildirClient::SetMsgNoteText(const std::string& value) {
 }
 
 void MaildirClient::SetAttachmentIndex(int value) {
-  composer_.SetAttachmentIndex(value);
   attachmentIndex_ = value;
 }
 
 void MaildirClient::SetAttachmentPathName(const std::string& value) {
-  composer_.SetAttachmentPathName(value);
+  composer_.attachment(attachmentIndex_).path = value;
 }
 
 void MaildirClient::SetAttachmentName(const std::string& value) {
-  composer_.SetAttachmentName(value);
+  composer_.attachment(attachmentIndex_).name = value;
 }
 
 void MaildirClient::ResolveName() {

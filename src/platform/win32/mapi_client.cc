@@ -129,7 +129,7 @@ std::intptr_t MapiClient::SessionID() {
 }
 
 void MapiClient::SignOff() {
-  binding_.id();  // one is open
+  binding_.NeedOpen();
   ForgetCurrent();
   const ULONG code = Functions().logoff(session_, surroundings_.window(), 0, 0);
   binding_.Close();
@@ -168,11 +168,11 @@ void MapiClient::SetMsgNoteText(const std::string& value) {
 }
 
 void MapiClient::SetAttachmentPathName(const std::string& value) {
-  composer_.SetAttachmentPathName(value);
+  composer_.attachment(attachmentIndex_).path = value;
 }
 
 void MapiClient::SetAttachmentName(const std::string& value) {
-  composer_.SetAttachmentName(value);
+  composer_.attachment(attachmentIndex_).name = value;
 }
 
 void MapiClient::ResolveName() {
@@ -331,7 +331,7 @@ int MapiClient::AttachmentCount() {
 }
 
 std::string MapiClient::AttachmentPathName() {
-  if (composer_.composing()) return composer_.attachment().path;
+  if (composer_.composing()) return composer_.attachment(attachmentIndex_).path;
   Read& read = Current();
   if (!read.copies) {
     // Now the mail program writes the files; they go when the scan leaves

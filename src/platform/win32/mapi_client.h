@@ -41,10 +41,7 @@ class MapiClient : public MAPISession, public MAPIMessages {
   void SetRecipDisplayName(const std::string& value) override;
   void SetMsgSubject(const std::string& value) override;
   void SetMsgNoteText(const std::string& value) override;
-  void SetAttachmentIndex(int value) override {
-    composer_.SetAttachmentIndex(value);
-    attachmentIndex_ = value;
-  }
+  void SetAttachmentIndex(int value) override { attachmentIndex_ = value; }
   void SetAttachmentPathName(const std::string& value) override;
   void SetAttachmentName(const std::string& value) override;
   void ResolveName() override;

@@ -93,6 +93,7 @@ void NewOutlookClient::NeedSession() const {
 void NewOutlookClient::Compose() {
   NeedSession();
   composer_.Compose();
+  attachmentIndex_ = 0;
 }
 
 void NewOutlookClient::SetRecipDisplayName(const std::string& value) {
@@ -108,11 +109,11 @@ void NewOutlookClient::SetMsgNoteText(const std::string& value) {
 }
 
 void NewOutlookClient::SetAttachmentPathName(const std::string& value) {
-  composer_.SetAttachmentPathName(value);
+  composer_.attachment(attachmentIndex_).path = value;
 }
 
 void NewOutlookClient::SetAttachmentName(const std::string& value) {
-  composer_.SetAttachmentName(value);
+  composer_.attachment(attachmentIndex_).name = value;
 }
 
 void NewOutlookClient::ResolveName() {

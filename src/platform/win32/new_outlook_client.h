@@ -36,7 +36,7 @@ class NewOutlookClient : public MAPISession, public MAPIMessages {
   void SignOn() override;
   std::intptr_t SessionID() override { return binding_.id(); }
   void SignOff() override {
-    binding_.id();  // one is open
+    binding_.NeedOpen();
     binding_.Close();
   }
   void SetSessionID(std::intptr_t session) override { binding_.Bind(session); }
@@ -45,7 +45,7 @@ class NewOutlookClient : public MAPISession, public MAPIMessages {
   void SetRecipDisplayName(const std::string& value) override;
   void SetMsgSubject(const std::string& value) override;
   void SetMsgNoteText(const std::string& value) override;
-  void SetAttachmentIndex(int value) override { composer_.SetAttachmentIndex(value); }
+  void SetAttachmentIndex(int value) override { attachmentIndex_ = value; }
   void SetAttachmentPathName(const std::string& value) override;
   void SetAttachmentName(const std::string& value) override;
   void ResolveName() override;
@@ -82,6 +82,7 @@ class NewOutlookClient : public MAPISession, public MAPIMessages {
   Surroundings surroundings_;
   SessionBinding binding_;
   Composer composer_;
+  int attachmentIndex_ = 0;
 };
 
 }  // namespace postique::win32
