@@ -1,5 +1,6 @@
 #include "platform/posix/maildir_client.h"
 
+#include <fcntl.h>
 #include <gmime/gmime.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,7 +9,6 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
-#include <thread>
 
 #include "fakes/failures.h"
 #include "fakes/fake_screen.h"
@@ -535,10 +535,9 @@ TEST(MaildirClient, FirstAttachmentsDecodedAheadCopyAsWhenAskedFor) {
   EXPECT_EQ(asked[2], binary);
   EXPECT_EQ(asked[3], "l\xEDnea partida=1\n");
   EXPECT_EQ(asked[8], "último");
-  // First to last, with time for the thread to decode the messages after the first.
+  // First to last: each copy starts the thread on the messages after it.
   client.SetMsgIndex(0);
   c.Copy(0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   for (int i = 1; i < static_cast<int>(messages.size()); ++i) {
     client.SetMsgIndex(i);
     ASSERT_EQ(client.AttachmentCount(), counts[i]) << i;
@@ -548,6 +547,45 @@ TEST(MaildirClient, FirstAttachmentsDecodedAheadCopyAsWhenAskedFor) {
       EXPECT_EQ(c.Copy(1).second, "segundo") << i;
     }
   }
+}
+
+// The thread given a batch and let finish decodes the first attachment of
+// each message it parsed: what the scan copies next is then ready in memory.
+TEST(ParseAhead, DecodesEachFirstAttachmentWhenLetFinish) {
+  InitGMime();
+  testing::TestMaildir maildir;
+  const std::vector<std::string> firsts = {"uno", std::string(5000, 'g'), ""};
+  std::vector<ParseAhead::Job> batch;
+  for (size_t i = 0; i < firsts.size(); ++i) {
+    const std::string name = std::to_string(i) + ".x";
+    maildir.Deliver("new", name,
+                    firsts[i].empty()
+                        ? Message("sin adjuntos", "b")
+                        : Message("m", "b", {{Attachment("filename=\"a.bin\""), firsts[i]}}),
+                    kDay);
+    const int fd = ::open((maildir.path() + "/new/" + name).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    struct stat st;
+    ASSERT_EQ(::fstat(fd, &st), 0);
+    batch.push_back({static_cast<int>(i), Fd(fd), st.st_size, std::make_unique<ParsedMessage>()});
+  }
+  batch.push_back({7, Fd(-1), 0, std::make_unique<ParsedMessage>()});  // gone meanwhile
+  ParseAhead ahead;
+  ahead.Start(std::move(batch));
+  ahead.Finish(/*decodeAll=*/true);
+  for (size_t i = 0; i < firsts.size(); ++i) {
+    const std::unique_ptr<ParsedMessage> parsed = ahead.Take(static_cast<int>(i));
+    ASSERT_TRUE(parsed) << i;
+    EXPECT_FALSE(ahead.Holds(static_cast<int>(i)));
+    ASSERT_EQ(parsed->attachments.size(), firsts[i].empty() ? 0u : 1u) << i;
+    if (firsts[i].empty()) continue;
+    EXPECT_EQ(parsed->attachments[0].part, nullptr) << "decoded, " << i;
+    EXPECT_TRUE(parsed->attachments[0].data == firsts[i]) << i;
+  }
+  const std::unique_ptr<ParsedMessage> gone = ahead.Take(7);
+  ASSERT_TRUE(gone);
+  EXPECT_TRUE(gone->subject.empty() && gone->attachments.empty());
+  EXPECT_FALSE(ahead.Take(3)) << "never given";
 }
 
 // Attachments of messages too large to read whole stream into their copy,

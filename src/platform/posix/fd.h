@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/posix/errno_failure.h"
 
@@ -41,6 +42,11 @@ inline ssize_t ReadFully(int fd, char* buffer, size_t size) {
 class Fd {
  public:
   explicit Fd(int fd) : fd_(fd) {}
+  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Fd& operator=(Fd&& other) noexcept {
+    Reset(std::exchange(other.fd_, -1));
+    return *this;
+  }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
   ~Fd() {
@@ -52,6 +58,8 @@ class Fd {
     if (fd_ >= 0) ::close(fd_);
     fd_ = fd;
   }
+  // Lets go of the descriptor, which the caller then owns.
+  int Release() { return std::exchange(fd_, -1); }
   // Closes, reporting the error a delayed write may only show here.
   void Close(const std::string& path) {
     const int fd = fd_;

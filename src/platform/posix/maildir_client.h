@@ -1,19 +1,20 @@
 // The mail client on Linux: the user's Maildir is the inbox, and outgoing
 // mail goes to a sendmail-compatible program. Every MIME detail is GMime's.
+// It puts together what does the work: the listing, the reader and the
+// thread that reads ahead, the attachment copies and the outbox.
 #pragma once
-
-#include <sys/types.h>
 
 #include <chrono>
 #include <memory>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "app/screen.h"
-#include "platform/posix/fd.h"
+#include "platform/posix/attachment_copies.h"
+#include "platform/posix/maildir_listing.h"
 #include "platform/posix/maildir_outbox.h"
+#include "platform/posix/mime_reader.h"
+#include "platform/posix/parse_ahead.h"
 #include "transport/mail_session.h"
 #include "transport/outgoing_message.h"
 #include "transport/session_binding.h"
@@ -29,8 +30,8 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   // maildir is the profile: the Maildir whose new/ and cur/ are the inbox.
   MaildirClient(Screen& screen, std::string maildir,
                 std::chrono::milliseconds sendmailLimit = kSendmailLimit);
-  // Removes every temporary attachment copy.
-  ~MaildirClient() override;
+  // Every temporary attachment copy goes with it.
+  ~MaildirClient() override = default;
   MaildirClient(const MaildirClient&) = delete;
   MaildirClient& operator=(const MaildirClient&) = delete;
 
@@ -53,7 +54,7 @@ class MaildirClient : public MAPISession, public MAPIMessages {
 
   void SetFetchUnreadOnly(bool value) override { unreadOnly_ = value; }
   void Fetch() override;
-  int MsgCount() override { return static_cast<int>(fetched_.size()); }
+  int MsgCount() override { return listing_.size(); }
   int MsgIndex() override { return index_; }
   void SetMsgIndex(int value) override;
   std::string MsgDateReceived() override;
@@ -63,102 +64,36 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   int AttachmentCount() override;
   std::string AttachmentPathName() override;
 
-  // One inbox message as read by GMime, with the memory it was read into,
-  // kept for the next message once it is forgotten: memory taken afresh for
-  // each costs more than the reading on a virtual machine.
-  struct Parsed;
-  // Memory that parts are decoded into, kept from one part to the next.
-  struct Buffers;
-
  private:
-  // A listed message. Its file name, kept in names_ with all the others so
-  // that a large inbox costs a few bytes a message, and ended there by a
-  // NUL, starts with its unique name; the flags after it are what other
-  // readers may change.
-  struct Entry {
-    size_t name;
-    long long delivered;  // seconds since the epoch
-    unsigned short length, uniqueLength;
-    unsigned char folder;    // new/ or cur/, as in folders_
-    unsigned char unlisted;  // the listings in a row, up to two, it was not in
-  };
-  // Messages up to this size are read whole and parsed in memory.
-  static constexpr long long kReadWhole = 1 << 20;
   // How many messages after the current one are parsed ahead while an
   // attachment of it is copied.
   static constexpr int kAhead = 10;
-  // How many listings a message that another reader keeps renaming is
-  // looked for in before it is reported as in use.
-  static constexpr int kListings = 100;
-  // How long both folders must have been left alone before a listing for a
-  // message missing from it to count as gone: more than the coarse clock
-  // the file system stamps changes with.
-  static constexpr std::chrono::nanoseconds kQuiet = std::chrono::milliseconds(20);
-  class Ahead;
 
   void NeedSession() const;
-  std::string_view NameOf(const Entry& entry) const;
-  std::string_view UniqueOf(const Entry& entry) const;
-  // Opens a listed message, wherever another reader has moved it since, and
-  // gives its size; -1 when it is gone or is no file. A message that another
-  // reader keeps renaming faster than it can be opened is a failure.
-  int OpenMessage(Entry& entry, off_t& size);
-  // Lists both folders again and gives every message found under another
-  // name its new one.
-  void Relist();
-  // Gives entry the name it was found under in folder.
-  void Rename(Entry& entry, unsigned char folder, std::string_view name);
   // Lets go of the current message and removes its attachment copies.
   void ForgetCurrent();
-  Parsed& Current();
-  // Reads and parses the listed message at index into parsed, with buffers:
-  // on the caller's thread, or on the one that parses ahead, never both at
-  // once, for a message may be relisted.
-  std::unique_ptr<Parsed> Parse(int index, Buffers& buffers, std::unique_ptr<Parsed> parsed);
+  ParsedMessage& Current();
   // An emptied message to parse into.
-  std::unique_ptr<Parsed> Shell();
-  void Recycle(std::unique_ptr<Parsed> parsed);
+  std::unique_ptr<ParsedMessage> Shell();
+  void Recycle(std::unique_ptr<ParsedMessage> parsed);
   // Keeps of the messages parsed ahead those numbered from up to to; the
   // batch has ended.
   void KeepAhead(int from, int to);
   // Starts parsing the messages after the current one, unless that is under way.
   void ReadAhead();
-  std::string TempFolder();
-  // Where a copy the scan has left waits to be written over by the next one.
-  std::string Spare() const;
-  // A new copy at path, made from the spare when there is one, with the
-  // bytes of an earlier copy to be written over (held gives how many); -1
-  // with errno EEXIST when the name is taken.
-  int CreateCopy(const std::string& path, long long& held);
-  Buffers& Kept();
-  std::string WriteCopy(Parsed& parsed, size_t attachment);
+  MimeBuffers& Kept();
 
-  std::string maildir_;
+  MaildirListing listing_;
   MaildirOutbox outbox_;
-  std::string temp_;  // made when the first copy is asked for
-  Fd tempHeld_{-1};   // open while temp_ is this run's
+  AttachmentCopies copies_;
   SessionBinding binding_;
   bool unreadOnly_ = true;
-  long long spare_ = -1;           // the bytes the spare holds; -1 when there is none
-  Fd folders_[2]{Fd(-1), Fd(-1)};  // new/ and cur/ while fetched
-  std::vector<Entry> fetched_;
-  std::string names_;
-  std::vector<unsigned> byUnique_;  // fetched_ in the order of their unique names, once needed
-  // Where the last message found moved had gone, and what followed its
-  // unique name there: where the next one missing is looked for first, and
-  // the next one at all while the last one looked for there was found.
-  struct Move {
-    unsigned char folder;
-    std::string flags;
-    bool followed;
-  };
-  std::optional<Move> lastMove_;
-  int index_ = -1, attachmentIndex_ = 0, copies_ = 0;
-  std::unique_ptr<Parsed> current_;
-  std::vector<std::unique_ptr<Parsed>> shells_;  // emptied, for the next messages
-  std::unique_ptr<Buffers> buffers_;             // made when first needed
+  int index_ = -1, attachmentIndex_ = 0;
+  std::unique_ptr<ParsedMessage> current_;
+  std::vector<std::unique_ptr<ParsedMessage>> shells_;  // emptied, for the next messages
+  std::unique_ptr<MimeBuffers> buffers_;                // made when first needed
   Composer composer_;
-  std::unique_ptr<Ahead> ahead_;  // last: its thread ends before anything it reads goes
+  std::unique_ptr<ParseAhead> ahead_;  // last: its thread ends before what it was given goes
 };
 
 }  // namespace postique::posix

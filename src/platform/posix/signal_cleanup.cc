@@ -81,11 +81,7 @@ void RemoveOnSignal(const std::string& folder) {
     return true;
   }();
   (void)installed;
-  // The handler never sees a half-changed folder.
-  sigset_t ending, before;
-  sigemptyset(&ending);
-  for (const int signal : kSignals) sigaddset(&ending, signal);
-  ::pthread_sigmask(SIG_BLOCK, &ending, &before);
+  const EndingSignalsBlocked blocked;  // the handler never sees a half-changed folder
   armed = 0;
   if (parentFd >= 0) ::close(parentFd);
   parentFd = -1;
@@ -97,7 +93,17 @@ void RemoveOnSignal(const std::string& folder) {
     std::memcpy(folderName, name.c_str(), name.size() + 1);
     armed = parentFd >= 0;
   }
-  ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+}
+
+EndingSignalsBlocked::EndingSignalsBlocked() {
+  sigset_t ending;
+  sigemptyset(&ending);
+  for (const int signal : kSignals) sigaddset(&ending, signal);
+  ::pthread_sigmask(SIG_BLOCK, &ending, &before_);
+}
+
+EndingSignalsBlocked::~EndingSignalsBlocked() {
+  ::pthread_sigmask(SIG_SETMASK, &before_, nullptr);
 }
 
 }  // namespace postique::posix

@@ -2,6 +2,8 @@
 // signal that ends it (SIGTERM, SIGINT, SIGHUP) first removes them.
 #pragma once
 
+#include <signal.h>
+
 #include <string>
 
 namespace postique::posix {
@@ -10,5 +12,18 @@ namespace postique::posix {
 // signal ends the program, which then ends as the signal would. One folder
 // at a time; an empty path lets go of it.
 void RemoveOnSignal(const std::string& folder);
+
+// Holds the ending signals off the calling thread while it lives, and off
+// every thread started meanwhile, which keeps the mask it starts with.
+class EndingSignalsBlocked {
+ public:
+  EndingSignalsBlocked();
+  ~EndingSignalsBlocked();
+  EndingSignalsBlocked(const EndingSignalsBlocked&) = delete;
+  EndingSignalsBlocked& operator=(const EndingSignalsBlocked&) = delete;
+
+ private:
+  sigset_t before_;
+};
 
 }  // namespace postique::posix

@@ -1,0 +1,43 @@
+// The temporary copies of inbox attachments that the order retrieval and
+// the inbox browser are given to read: in a private folder of this run,
+// removed with it however the program ends.
+#pragma once
+
+#include <string>
+
+#include "platform/posix/fd.h"
+#include "platform/posix/mime_reader.h"
+
+namespace postique::posix {
+
+class AttachmentCopies {
+ public:
+  AttachmentCopies() = default;
+  // Removes the folder and every copy in it.
+  ~AttachmentCopies();
+  AttachmentCopies(const AttachmentCopies&) = delete;
+  AttachmentCopies& operator=(const AttachmentCopies&) = delete;
+
+  // The private folder, made when first asked for.
+  std::string Folder();
+  // The copy of the attachment at position (from 0) of its message, written
+  // unless it already is, decoding into buffers.
+  std::string Write(ParsedMessage::Attachment& attachment, int position, MimeBuffers& buffers);
+  // Removes the copies of a message that nobody asks for any more.
+  void Forget(const ParsedMessage& parsed);
+
+ private:
+  // Where a copy the scan has left waits to be written over by the next one.
+  std::string Spare() const;
+  // A new copy at path, made from the spare when there is one, with the
+  // bytes of an earlier copy to be written over (held gives how many); -1
+  // with errno EEXIST when the name is taken.
+  int Create(const std::string& path, long long& held);
+
+  std::string temp_;      // made when the first copy is asked for
+  Fd tempHeld_{-1};       // open while temp_ is this run's
+  long long spare_ = -1;  // the bytes the spare holds; -1 when there is none
+  int folders_ = 0;       // made for copies whose names met
+};
+
+}  // namespace postique::posix
