@@ -2,7 +2,6 @@
 // shapes, TNEF, a mailbox that changes under the scan, an order folder on a
 // disk of its own, a disk that fills, the program ended by a signal and what
 // a killed run leaves.
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -13,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 
 #include "fakes/fake_screen.h"
@@ -343,30 +343,19 @@ TEST(OrderMail, WhatAKilledRunLeftIsRemovedByTheNextRun) {
   EXPECT_EQ(std::count(left.begin(), left.end(), ".postique-ghijkl"), 1) << "held, so kept";
 }
 
-// Another mail reader, in a process of its own, renaming a message back and
-// forth between two names every half millisecond while it lives, from the
-// moment something turns up in folder.
-class Renamer {
+// Another mail reader, in a process of its own: from the moment path
+// exists, it runs change until that returns or it is killed.
+class Meddler {
  public:
-  Renamer(const std::string& a, const std::string& b, const std::string& folder) : pid_(::fork()) {
+  template <class Change>
+  Meddler(const std::string& path, Change change) : pid_(::fork()) {
     if (pid_ != 0) return;
     // Nothing here may throw: the child must never go back into the test.
-    for (bool empty = true; empty; ::usleep(200)) {
-      DIR* dir = ::opendir(folder.c_str());
-      if (!dir) ::_exit(0);
-      for (const dirent* entry; empty && (entry = ::readdir(dir));) {
-        empty = entry->d_name[0] == '.';
-      }
-      ::closedir(dir);
-    }
-    for (;;) {
-      ::rename(a.c_str(), b.c_str());
-      ::usleep(500);
-      ::rename(b.c_str(), a.c_str());
-      ::usleep(500);
-    }
+    while (::access(path.c_str(), F_OK) != 0) ::usleep(200);
+    change();
+    ::_exit(0);
   }
-  ~Renamer() {
+  ~Meddler() {
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);
   }
@@ -378,8 +367,8 @@ class Renamer {
 // Orders in TNEF are decoded ahead on the program's second thread while the
 // boxes of the orders before them are on the screen; the last order is
 // renamed without pause by another reader from the first copy on (once the
-// inbox is listed).
-TEST(OrderMail, EveryOrderOfAMaildirThatAnotherReaderChangesGetsItsBox) {
+// inbox is listed), while a third one changes every other message.
+TEST(OrderMail, EveryOrderOfAMaildirThatOtherReadersChangeGetsItsBox) {
   Installed p;
   constexpr int kOrders = 40, kOthers = 3000;
   for (int i = 0; i < kOthers; ++i) {
@@ -394,7 +383,42 @@ TEST(OrderMail, EveryOrderOfAMaildirThatAnotherReaderChangesGetsItsBox) {
   }
   const std::string renamed =
       p.maildir.Deliver("cur", "r.x:2,S", OutlookOrder("%PDF pedido 77"), kDay + kOthers + kOrders);
-  const Renamer renamer(renamed, p.maildir / "cur/r.x:2,FS", p.temp.path());
+  // One reader renames the last order back and forth every half millisecond;
+  // another moves, deletes and replaces the other messages meanwhile.
+  const std::string flagged = p.maildir / "cur/r.x:2,FS";
+  const Meddler renamer(p.MapiIn(), [&] {
+    for (;;) {
+      ::rename(renamed.c_str(), flagged.c_str());
+      ::usleep(500);
+      ::rename(flagged.c_str(), renamed.c_str());
+      ::usleep(500);
+    }
+  });
+  std::vector<std::array<std::string, 2>> changes;  // made before the fork: the child only calls
+  for (int i = 0; i < kOthers; ++i) {
+    const std::string n = std::to_string(i) + ".x";
+    const std::string listed = p.maildir / ("cur/" + n + ":2,S");
+    changes.push_back({listed, i % 3 == 0   ? p.maildir / ("new/" + n)
+                               : i % 3 == 1 ? std::string()
+                                            : p.maildir / ("tmp/" + n)});
+  }
+  const std::string other = Message("otro", "b");
+  // From the start: while the program lists and reads the other messages.
+  const Meddler mover(p.maildir / "cur", [&] {
+    for (const auto& [listed, to] : changes) {
+      if (to.empty()) {
+        ::unlink(listed.c_str());
+      } else if (to.find("/tmp/") == std::string::npos) {
+        ::rename(listed.c_str(), to.c_str());
+      } else {  // replaced by a message written afresh
+        const int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const bool written = fd >= 0 && ::write(fd, other.data(), other.size()) >= 0;
+        if (fd >= 0) ::close(fd);
+        if (written) ::rename(to.c_str(), listed.c_str());
+      }
+      ::usleep(100);
+    }
+  });
   const ProgramRun run = p.Run();
   size_t boxes = 0;
   for (size_t at = run.out.find("Se ha copiado"); at != std::string::npos;
