@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <ctime>
 #include <memory>
+#include <thread>
 #include <tuple>
 
 #include "app/failure.h"
@@ -160,12 +161,17 @@ int MaildirListing::OpenEntry(Entry& entry, off_t& size) {
   // listings, not a thousand. (One listing alone may miss a message renamed
   // while it runs.) One that a listing finds but that is renamed again
   // before it is opened is looked for again, until the listings agree.
+  // A listing of folders that were changing cannot tell a message gone: the
+  // next one waits a little for them to settle, or a fast machine would run
+  // through every listing before the folders could be found quiet.
+  bool quiet = true;
   for (int listings = 0; entry.unlisted < 2; ++listings) {
     if (listings == kListings) {
       Raise(Err::kMapiMessageInUse,
             "otro programa cambia de nombre sin cesar el mensaje " + std::string(UniqueOf(entry)));
     }
-    Relist();
+    if (!quiet) std::this_thread::sleep_for(kQuiet / 4);
+    quiet = Relist();
     if (entry.unlisted > 0) continue;
     lastMove_ = Move{entry.folder, std::string(NameOf(entry).substr(entry.uniqueLength)), false};
     const int found = OpenFile(folders_[entry.folder].get(), NameOf(entry).data(), size);
@@ -182,7 +188,7 @@ void MaildirListing::Rename(Entry& entry, unsigned char folder, std::string_view
   entry.unlisted = 0;
 }
 
-void MaildirListing::Relist() {
+bool MaildirListing::Relist() {
   const auto unique = [&](unsigned i) { return UniqueOf(fetched_[i]); };
   if (byUnique_.empty()) {
     byUnique_.resize(fetched_.size());
@@ -242,6 +248,7 @@ void MaildirListing::Relist() {
       unlisted = static_cast<unsigned char>(std::min(unlisted + 1, 2));
     }
   }
+  return quiet;
 }
 
 }  // namespace postique::posix

@@ -56,8 +56,8 @@ class MaildirListing {
   std::string_view UniqueOf(const Entry& entry) const;
   int OpenEntry(Entry& entry, off_t& size);
   // Lists both folders again and gives every message found under another
-  // name its new one.
-  void Relist();
+  // name its new one; whether both folders were left alone meanwhile.
+  bool Relist();
   // Gives entry the name it was found under in folder.
   void Rename(Entry& entry, unsigned char folder, std::string_view name);
 
