@@ -37,6 +37,9 @@ TEST(NewOutlook, IsFoundWhereItsAppPathNamesAFileThatExists) {
   ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kAppPath);
 }
 
+// The send starts a program: the 32-bit side runs each process through an
+// emulator on the test machines, a minute or two; so it is built 64-bit only.
+#ifdef _WIN64
 // A file's last write, days ago.
 void Age(const std::string& path, int days) {
   const HANDLE file = ::CreateFileW(Wide(path).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
@@ -52,9 +55,6 @@ void Age(const std::string& path, int days) {
 }
 
 TEST(NewOutlook, ASendWithoutConfirmationSaysTheMessageWaitsAndOldDraftsGo) {
-  // It starts a program: the 32-bit side runs each process through an
-  // emulator on the test machines, a minute or two.
-  if (sizeof(void*) == 4) GTEST_SKIP() << "64-bit only";
   testing::TempDir drafts;
   testing::WriteFile(drafts / "Postique-viejo.eml", "ocho días");
   Age(drafts / "Postique-viejo.eml", 8);
@@ -84,6 +84,7 @@ TEST(NewOutlook, ASendWithoutConfirmationSaysTheMessageWaitsAndOldDraftsGo) {
   EXPECT_EQ(testing::FailureNumber([&] { client.SetRecipDisplayName("ana@example.es"); }), 32017)
       << "sent: none composed";
 }
+#endif
 
 }  // namespace
 }  // namespace postique::win32
