@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "fakes/temp_dir.h"
 #include "quiet_screen.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/frm_remitora.h"
-#include "app/screen.h"
+#include "base/screen.h"
 #include "fakes/fake_mail_client.h"
 #include "fakes/harness.h"
 #include "ui/frm_fenvio.h"
@@ -30,8 +30,8 @@ class QuietScreen : public Screen {
     }
   }
   void Beep() override {}
-  void Run(frmRemitora& window) override { window.Form_Activate(); }
-  void ShowModal(frmFEnvio& dialog) override { dialog.Unload(); }
+  void Run(MainWindow& window) override { window.Handle({WindowEvent::kActivate}); }
+  void ShowModal(ModalDialog& dialog) override { dialog.Unload(); }
 };
 
 // Runs the program on the job file as the invoicing product starts it, over

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/command_line.h"
-#include "app/text.h"
+#include "base/command_line.h"
+#include "base/text.h"
 #include "fakes/temp_dir.h"
 #include "platform/posix/code_page.h"
 #include "quiet_screen.h"

@@ -1,4 +1,4 @@
-#include "app/steps.h"
+#include "base/steps.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "app/text.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 namespace postique {
 namespace {

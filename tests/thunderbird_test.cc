@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "app/command_line.h"
+#include "base/command_line.h"
 #include "fakes/harness.h"
 
 namespace postique::testing {

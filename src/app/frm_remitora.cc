@@ -1,5 +1,6 @@
 #include "app/frm_remitora.h"
 
+#include "job/send_from_job_file.h"
 #include "ui/frm_fenvio.h"
 
 namespace postique {
@@ -71,14 +72,14 @@ Form MainForm() {
 
 }  // namespace
 
-frmRemitora::frmRemitora(Platform platform) : p_(platform), form_(MainForm()) {}
+frmRemitora::frmRemitora(Platform platform) : form_(MainForm()), parts_{platform, form_} {}
 
 frmRemitora::~frmRemitora() = default;
 
 void frmRemitora::Show() {
   Form_Load();
-  form_.screen = &p_.screen;
-  p_.screen.Show(form_);
+  form_.screen = &parts_.p.screen;
+  parts_.p.screen.Show(form_);
 }
 
 void frmRemitora::Form_Load() {
@@ -87,18 +88,18 @@ void frmRemitora::Form_Load() {
 
 void frmRemitora::Form_Activate() {
   Steps s([this](int step, const Failure& f) {
-    p_.screen.MsgBox("Activate línea: " + std::to_string(step) + ". " + std::to_string(f.number()) +
-                         "-" + f.description(),
-                     mb::kOk | mb::kCritical);
+    parts_.p.screen.MsgBox("Activate línea: " + std::to_string(step) + ". " +
+                               std::to_string(f.number()) + "-" + f.description(),
+                           mb::kOk | mb::kCritical);
     return After::kLeave;
   });
   s.Run([&] {
     if (s.Test(40, [&] { return activatedOnce_; })) return;
     s.Do(20, [&] { form_.Repaint(); });
-    s.Do(30, [&] { p_.screen.BringToFront(form_); });
+    s.Do(30, [&] { parts_.p.screen.BringToFront(form_); });
     s.Do(50, [&] { activatedOnce_ = true; });
     bool commandLine = true;
-    s.Do(60, [&] { commandLine = SendFromJobFile(); });
+    s.Do(60, [&] { commandLine = SendFromJobFile(parts_, job_, frmFEnvio_); });
     s.Do(70, [&] {
       if (!commandLine) cmdGetPedido_Click();
     });
@@ -150,10 +151,8 @@ void frmRemitora::cmdVistazo_Click() {
   DisplayMessage();
 }
 
-void frmRemitora::SetStatus(const std::string& text) {
-  form_.SetText("LabelPie", "ESTADO: " + text);  // the status may carry a job's body
-  form_.Repaint("LabelPie");
-  form_.Repaint();
+int frmRemitora::ShellFile(const std::string& ARCHIVO, const std::string& ParametrosDelArchivo) {
+  return parts_.p.launcher.Open(ARCHIVO, ParametrosDelArchivo);
 }
 
 }  // namespace postique

@@ -1,33 +1,21 @@
 // The main window: the program's entry, the job echo, the status line and
-// the inbox tools. Its procedures live beside the parts they belong to
-// (job/, transport/, inbox/).
+// the inbox tools. It holds the window's state; the procedures are those of
+// the folders below it (job/, inbox/), which it calls.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "app/form.h"
-#include "app/ports.h"
-#include "app/screen.h"
-#include "app/steps.h"
-#include "job/send_job.h"
-#include "transport/mail_session.h"
+#include "base/form.h"
+#include "base/platform.h"
+#include "base/screen.h"
+#include "base/send_job.h"
+#include "inbox/inbox_tools.h"
 
 namespace postique {
 
 class frmFEnvio;
-
-// What the platform hands the program at start.
-struct Platform {
-  Screen& screen;
-  Files& files;
-  Launcher& launcher;
-  Process& process;
-  MAPISession& MAPISession1;
-  MAPIMessages& MAPIMessages1;
-};
-
 class frmRemitora;
 
 // Shows the main window and lets the screen run it until the program ends;
@@ -36,12 +24,12 @@ int RunMainWindow(Platform platform, const std::function<void(frmRemitora&)>& ma
 
 inline constexpr char kTitle[] = "Envio de E-Mail (Soporta Thunderbird) " POSTIQUE_TITLE_VERSION;
 
-class frmRemitora {
+class frmRemitora : public MainWindow {
  public:
   explicit frmRemitora(Platform platform);
   ~frmRemitora();
 
-  Form& form() { return form_; }
+  Form& form() override { return form_; }
 
   // Loads and shows the window; the screen then runs it.
   void Show();
@@ -57,42 +45,31 @@ class frmRemitora {
   void Clicked(const std::string& control);
   // Runs what the user did in a window screen; false once the user has closed
   // the window, which ends the program.
-  bool Handle(const WindowEvent& event);
+  bool Handle(const WindowEvent& event) override;
 
   // Public operations.
   void FetchNewMail() {}
-  void GetArchivoPedido();
-  void DisplayMessage();
-  static std::string NTSFileName(const std::string& Entra, std::string& RestoRuta);
+  void GetArchivoPedido() { inbox_.GetArchivoPedido(); }
+  void DisplayMessage() { inbox_.DisplayMessage(); }
+  static std::string NTSFileName(const std::string& Entra, std::string& RestoRuta) {
+    return postique::NTSFileName(Entra, RestoRuta);
+  }
   int ShellFile(const std::string& ARCHIVO, const std::string& ParametrosDelArchivo);
 
   // Step through the inbox; no control is bound to them.
-  void ShowPreviousMessage();
-  void ShowNextMessage();
+  void ShowPreviousMessage() { inbox_.ShowPreviousMessage(); }
+  void ShowNextMessage() { inbox_.ShowNextMessage(); }
 
-  // "ESTADO: " and text in the status line, on the screen at once.
-  void SetStatus(const std::string& text);
+  void SetStatus(const std::string& text) { parts_.SetStatus(text); }
 
  private:
-  bool SendFromJobFile();
-  void SendWithThunderbird();
   void InitMainWindow() {}
-  // The MAPI branch of the dispatch, steps 440 to 900.
-  void SendWithMapi(Steps& steps, int& sendStage, const std::string& dialogo);
-  // Steps 200 to 340 of the order retrieval: one order attachment into the
-  // order folder.
-  void PublishOrder(Steps& steps, const std::string& name, std::string& target, int& answer);
-  std::string OrderFolder();
-  // Fetches the inbox. A mail program that does not let others read it is
-  // named once in a box, and its inbox reads as empty; false then.
-  bool FetchInbox();
 
-  Platform p_;
   Form form_;
+  MainWindowParts parts_;
+  InboxTools inbox_{parts_};
   SendJob job_;
   bool activatedOnce_ = false;
-  bool toldInboxUnreadable_ = false;
-  bool sendFailed_ = false;               // the transport could not hand the job over
   std::shared_ptr<frmFEnvio> frmFEnvio_;  // the program-wide dialog reference
 };
 

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "app/frm_remitora.h"
-#include "app/text.h"
+#include "base/text.h"
+#include "inbox/inbox_tools.h"
 #include "inbox/order_name.h"
 
 namespace postique {
@@ -27,7 +27,7 @@ std::string Paragraphs(std::initializer_list<std::string> parts) {
 
 }  // namespace
 
-std::string frmRemitora::NTSFileName(const std::string& Entra, std::string& RestoRuta) {
+std::string NTSFileName(const std::string& Entra, std::string& RestoRuta) {
   size_t p = Entra.rfind('\\');
   if (p == std::string::npos) p = Entra.rfind('/');
   if (p == std::string::npos) return Entra;
@@ -35,46 +35,46 @@ std::string frmRemitora::NTSFileName(const std::string& Entra, std::string& Rest
   return Entra.substr(p + 1);
 }
 
-std::string frmRemitora::OrderFolder() {
-  return p_.files.ProgramFolder() + p_.files.Separator() + kOrderFolderName;
+std::string InboxTools::OrderFolder() {
+  return w_.p.files.ProgramFolder() + w_.p.files.Separator() + kOrderFolderName;
 }
 
-void frmRemitora::GetArchivoPedido() {
-  MAPISession& session = p_.MAPISession1;
-  MAPIMessages& messages = p_.MAPIMessages1;
+void InboxTools::GetArchivoPedido() {
+  MAPISession& session = w_.p.MAPISession1;
+  MAPIMessages& messages = w_.p.MAPIMessages1;
   std::string filter, name, target;
   int count = 0, i = 0, answer = 0;
 
   Steps s([this](int step, const Failure&) {
-    p_.screen.MsgBox("Excepción en GetArchivoPedido. Linea" + std::to_string(step),
-                     mb::kOk | mb::kCritical);
+    w_.p.screen.MsgBox("Excepción en GetArchivoPedido. Linea" + std::to_string(step),
+                       mb::kOk | mb::kCritical);
     return After::kLeave;
   });
   s.Run([&] {
-    s.Do(0, [&] { form_.SetVisible("Frame1", true); });
+    s.Do(0, [&] { w_.form.SetVisible("Frame1", true); });
     s.Do(1, [&] { filter = kOrderFilter; });
     s.Ignore();
-    s.Do(10, [&] { session.SetDownLoadMail(form_.at("CheckDescargar").value == 1); });
-    s.Do(20, [&] { SetStatus("Conectando con MAPI"); });
+    s.Do(10, [&] { session.SetDownLoadMail(w_.form.at("CheckDescargar").value == 1); });
+    s.Do(20, [&] { w_.SetStatus("Conectando con MAPI"); });
     s.Do(30, [&] { session.SignOn(); });
-    s.Do(40, [&] { SetStatus("Conectando Sesión"); });
+    s.Do(40, [&] { w_.SetStatus("Conectando Sesión"); });
     s.Do(40, [&] { messages.SetSessionID(session.SessionID()); });
     s.Do(100, [&] { messages.SetFetchUnreadOnly(false); });
     bool readable = true;
     s.Do(100, [&] { readable = FetchInbox(); });
     if (s.Test(100, [&] { return readable && messages.MsgCount() == 0; })) {
       s.Do(100, [&] {
-        p_.screen.MsgBox("No hay mensajes en la bandeja de entrada", mb::kOk | mb::kInformation);
+        w_.p.screen.MsgBox("No hay mensajes en la bandeja de entrada", mb::kOk | mb::kInformation);
       });
     }
     // An unreadable count leaves it at 0: the scan ends at once.
     s.Do(100, [&] { count = messages.MsgCount(); });
     for (i = 0; i < count; ++i) {
       s.Do(110, [&] { messages.SetMsgIndex(i); });
-      s.Do(120, [&] { form_.SetText("lblMsgDateReceived", messages.MsgDateReceived()); });
-      s.Do(130, [&] { form_.SetText("txtMsgNoteText", messages.MsgNoteText()); });
-      s.Do(140, [&] { form_.SetText("lblMsgOrigDisplayName", messages.MsgOrigDisplayName()); });
-      s.Do(150, [&] { form_.SetText("lblMsgSubject", messages.MsgSubject()); });
+      s.Do(120, [&] { w_.form.SetText("lblMsgDateReceived", messages.MsgDateReceived()); });
+      s.Do(130, [&] { w_.form.SetText("txtMsgNoteText", messages.MsgNoteText()); });
+      s.Do(140, [&] { w_.form.SetText("lblMsgOrigDisplayName", messages.MsgOrigDisplayName()); });
+      s.Do(150, [&] { w_.form.SetText("lblMsgSubject", messages.MsgSubject()); });
       if (s.Test(160, [&] { return messages.AttachmentCount() > 0; }) &&
           s.Test(170, [&] { return ContainsIgnoringCase(messages.MsgSubject(), filter); })) {
         s.Do(180, [&] { messages.SetAttachmentIndex(0); });
@@ -92,44 +92,45 @@ void frmRemitora::GetArchivoPedido() {
         });
         if (copyFailure) {
           s.Do(190, [&] {
-            p_.screen.MsgBox(Paragraphs({"No se ha podido obtener el archivo adjunto del mensaje:",
-                                         "Error " + std::to_string(copyFailure->number()) + ": " +
-                                             copyFailure->description()}),
-                             mb::kOk | mb::kCritical);
+            w_.p.screen.MsgBox(
+                Paragraphs({"No se ha podido obtener el archivo adjunto del mensaje:",
+                            "Error " + std::to_string(copyFailure->number()) + ": " +
+                                copyFailure->description()}),
+                mb::kOk | mb::kCritical);
           });
         } else if (IsSafeOrderFileName(name)) {
           PublishOrder(s, name, target, answer);
         } else {
           // The name comes from whoever sent the mail: never a path.
           s.Do(190, [&] {
-            p_.screen.MsgBox(Paragraphs({"El archivo adjunto tiene un nombre no válido y no "
-                                         "se ha copiado:",
-                                         "\"" + name + "\""}),
-                             mb::kOk | mb::kCritical);
+            w_.p.screen.MsgBox(Paragraphs({"El archivo adjunto tiene un nombre no válido y no "
+                                           "se ha copiado:",
+                                           "\"" + name + "\""}),
+                               mb::kOk | mb::kCritical);
           });
         }
       }
       s.Do(350, [&] {
-        form_.SetText("lblAdjuntos", "Adjuntos: " + std::to_string(messages.AttachmentCount()));
+        w_.form.SetText("lblAdjuntos", "Adjuntos: " + std::to_string(messages.AttachmentCount()));
       });
-      s.Do(360, [&] { form_.Repaint("lblAdjuntos"); });
+      s.Do(360, [&] { w_.form.Repaint("lblAdjuntos"); });
     }  // 370
     s.Do(370, [&] {
-      p_.screen.MsgBox(std::to_string(i) + " correos analizados", mb::kOk | mb::kInformation);
+      w_.p.screen.MsgBox(std::to_string(i) + " correos analizados", mb::kOk | mb::kInformation);
     });
   });
 }
 
-bool frmRemitora::FetchInbox() {
+bool InboxTools::FetchInbox() {
   try {
-    p_.MAPIMessages1.Fetch();
+    w_.p.MAPIMessages1.Fetch();
     return true;
   } catch (const Failure& f) {
     if (f.number() != static_cast<long>(Err::kMapiNotSupported)) throw;
     // Saying the inbox is empty would be untrue: it cannot be read.
     if (!toldInboxUnreadable_) {
       toldInboxUnreadable_ = true;
-      p_.screen.MsgBox(
+      w_.p.screen.MsgBox(
           "Su programa de correo no deja que otros programas lean su bandeja de "
           "entrada: no se pueden buscar en ella los pedidos ni ver sus mensajes (" +
               f.description() + ").",
@@ -139,35 +140,34 @@ bool frmRemitora::FetchInbox() {
   }
 }
 
-void frmRemitora::PublishOrder(Steps& s, const std::string& name, std::string& target,
-                               int& answer) {
-  MAPIMessages& messages = p_.MAPIMessages1;
+void InboxTools::PublishOrder(Steps& s, const std::string& name, std::string& target, int& answer) {
+  MAPIMessages& messages = w_.p.MAPIMessages1;
   // A folder that cannot be made is passed over like any failure here, but
   // it is why the copy then fails: the user is told that, not the copy's
   // own failure.
   std::optional<Failure> folderFailure;
   s.Do(200, [&] {
     try {
-      p_.files.MakeFolder(OrderFolder());
+      w_.p.files.MakeFolder(OrderFolder());
     } catch (const Failure& f) {
       folderFailure = f;
     }
   });
-  s.Do(210, [&] { target = OrderFolder() + p_.files.Separator() + name; });
+  s.Do(210, [&] { target = OrderFolder() + w_.p.files.Separator() + name; });
   s.Do(220, [&] { answer = mb::kAnswerYes; });
-  if (s.Test(230, [&] { return !p_.files.Lookup(target).empty(); })) {
+  if (s.Test(230, [&] { return !w_.p.files.Lookup(target).empty(); })) {
     for (;;) {  // 240: the existing-file loop
       int button = 0;
       // A box that cannot be shown cannot be answered: leave the waiting file.
       if (!s.Do(250, [&] {
-            button = p_.screen.MsgBox("Procese el archivo existente antes de continuar.",
-                                      mb::kOkCancel | mb::kCritical | mb::kSystemModal);
+            button = w_.p.screen.MsgBox("Procese el archivo existente antes de continuar.",
+                                        mb::kOkCancel | mb::kCritical | mb::kSystemModal);
           })) {
         answer = mb::kAnswerNo;
         break;
       }
       if (button == mb::kAnswerOk) {
-        if (s.Test(260, [&] { return p_.files.Lookup(target).empty(); })) {
+        if (s.Test(260, [&] { return w_.p.files.Lookup(target).empty(); })) {
           // 270: the user has processed the waiting file, which is what the
           // loop asks for, so the new one is copied whatever was answered before.
           answer = mb::kAnswerYes;
@@ -175,8 +175,8 @@ void frmRemitora::PublishOrder(Steps& s, const std::string& name, std::string& t
         }
       } else {
         if (!s.Do(250, [&] {
-              answer = p_.screen.MsgBox("El fichero ya existe. ¿SOBRE ESCRIBIRLO?",
-                                        mb::kYesNo | mb::kQuestion);
+              answer = w_.p.screen.MsgBox("El fichero ya existe. ¿SOBRE ESCRIBIRLO?",
+                                          mb::kYesNo | mb::kQuestion);
             })) {
           answer = mb::kAnswerNo;
           break;
@@ -189,16 +189,16 @@ void frmRemitora::PublishOrder(Steps& s, const std::string& name, std::string& t
   std::optional<Failure> copyFailure;
   s.Do(320, [&] {
     try {
-      p_.files.Copy(messages.AttachmentPathName(), target);
+      w_.p.files.Copy(messages.AttachmentPathName(), target);
     } catch (const Failure& f) {
       copyFailure = f;
     }
   });
   if (!copyFailure) {
     s.Do(330, [&] {
-      p_.screen.MsgBox(Paragraphs({"Se ha copiado un archivo de datos en ", target,
-                                   "Procese el archivo antes de continuar"}),
-                       mb::kOk | mb::kInformation);
+      w_.p.screen.MsgBox(Paragraphs({"Se ha copiado un archivo de datos en ", target,
+                                     "Procese el archivo antes de continuar"}),
+                         mb::kOk | mb::kInformation);
     });
   } else {
     // Saying it was copied would leave the user waiting for an order that
@@ -209,7 +209,7 @@ void frmRemitora::PublishOrder(Steps& s, const std::string& name, std::string& t
       if (folderFailure) {
         reason = "No se ha podido crear la carpeta " + OrderFolder() + ". " + reason;
       }
-      p_.screen.MsgBox(
+      w_.p.screen.MsgBox(
           Paragraphs({"No se ha podido copiar el archivo de datos en ", target, reason}),
           mb::kOk | mb::kCritical);
     });

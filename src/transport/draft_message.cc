@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 namespace postique {
 

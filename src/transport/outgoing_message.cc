@@ -1,7 +1,7 @@
 #include "transport/outgoing_message.h"
 
-#include "app/failure.h"
-#include "app/text.h"
+#include "base/failure.h"
+#include "base/text.h"
 
 namespace postique {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 namespace postique {
 

@@ -3,8 +3,10 @@
 #include <memory>
 #include <string>
 
-#include "app/frm_remitora.h"
-#include "app/text.h"
+#include "base/failure.h"
+#include "base/steps.h"
+#include "base/text.h"
+#include "transport/thunderbird.h"
 
 namespace postique {
 
@@ -77,32 +79,34 @@ std::string Fill(const std::string& fields, const std::string& placeholder,
 
 }  // namespace
 
-void frmRemitora::SendWithThunderbird() {
+bool SendWithThunderbird(const MainWindowParts& w, const SendJob& job) {
   std::string fields, compose;
   std::unique_ptr<TextWriter> log;
-  Steps s([this](int, const Failure& f) {
-    p_.screen.MsgBox(
+  bool launched = true;
+  Steps s([&w](int, const Failure& f) {
+    w.p.screen.MsgBox(
         "Error al enviar con thunderbird\r\n" + std::to_string(f.number()) + "." + f.description(),
         mb::kOk);
     return After::kNextStep;
   });
   s.Do(1, [&] { fields = "attachment='%files%',to='%to%',subject='%subject%',body='%body%'"; });
-  s.Do(2, [&] { fields = Fill(fields, "%to%", job_.destino); });
-  s.Do(3, [&] { fields = Fill(fields, "%subject%", job_.asunto); });
-  s.Do(4, [&] { fields = Fill(fields, "%body%", job_.cuerpo); });
-  s.Do(5, [&] { fields = Fill(fields, "%files%", AttachmentList(job_.fichero)); });
+  s.Do(2, [&] { fields = Fill(fields, "%to%", job.destino); });
+  s.Do(3, [&] { fields = Fill(fields, "%subject%", job.asunto); });
+  s.Do(4, [&] { fields = Fill(fields, "%body%", job.cuerpo); });
+  s.Do(5, [&] { fields = Fill(fields, "%files%", AttachmentList(job.fichero)); });
   s.Do(6, [&] {
     compose = std::string("-compose ") + '"' + EscapeQuotes(fields) + '"';
     // Nothing comes back from Thunderbird, but a start the shell could not
     // make is a send that did not happen.
-    if (const int started = ShellFile("thunderbird", compose); started <= 32) {
-      sendFailed_ = true;
+    if (const int started = w.p.launcher.Open("thunderbird", compose); started <= 32) {
+      launched = false;
       throw Failure(started, std::string(DescribeShellError(started)));
     }
   });
   // 7 and 8: the writer is the log's file handle.
   s.Do(8, [&] {
-    log = p_.files.CreateText(p_.files.ProgramFolder() + p_.files.Separator() + "thunderbird.log");
+    log =
+        w.p.files.CreateText(w.p.files.ProgramFolder() + w.p.files.Separator() + "thunderbird.log");
   });
   s.Do(9, [&] {
     if (!log) Raise(Err::kBadFileNameOrNumber, "thunderbird.log");
@@ -111,10 +115,7 @@ void frmRemitora::SendWithThunderbird() {
   s.Do(10, [&] {
     if (log) log->Close();
   });
-}
-
-int frmRemitora::ShellFile(const std::string& ARCHIVO, const std::string& ParametrosDelArchivo) {
-  return p_.launcher.Open(ARCHIVO, ParametrosDelArchivo);
+  return launched;
 }
 
 }  // namespace postique

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/steps.h"
-#include "job/send_job.h"
+#include "base/send_job.h"
+#include "base/steps.h"
 
 namespace postique {
 

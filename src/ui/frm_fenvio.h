@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/form.h"
-#include "app/screen.h"
+#include "base/form.h"
+#include "base/screen.h"
 
 namespace postique {
 
-class frmFEnvio : public std::enable_shared_from_this<frmFEnvio> {
+class frmFEnvio : public ModalDialog, public std::enable_shared_from_this<frmFEnvio> {
  public:
   // reference is the program-wide slot that holds the dialog; the dialog
   // empties it whenever it unloads.
@@ -19,16 +19,13 @@ class frmFEnvio : public std::enable_shared_from_this<frmFEnvio> {
   // (cancel); 0 when showing it failed.
   std::int32_t A_FormaEnvio();
 
-  // The user moved the selection of the option group onto index.
-  void Select(int index);
-  // The dialog window is closed in any way.
-  void Unload();
-  bool loaded() const { return loaded_; }
-  // Runs what the user did in a window screen: a click on an option selects
-  // it, closing the window unloads the dialog.
-  void Handle(const WindowEvent& event);
+  void Select(int index) override;
+  void Unload() override;
+  bool loaded() const override { return loaded_; }
+  // A click on an option selects it, closing the window unloads the dialog.
+  void Handle(const WindowEvent& event) override;
 
-  const Form& form() const { return form_; }
+  const Form& form() const override { return form_; }
 
  private:
   void OptFormaEnvio_Click(int index);

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 namespace postique::testing {
 

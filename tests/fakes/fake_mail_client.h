@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/failure.h"
-#include "transport/mail_session.h"
+#include "base/failure.h"
+#include "base/mail_session.h"
 #include "transport/outgoing_message.h"
 #include "transport/session_binding.h"
 

@@ -2,9 +2,6 @@
 
 #include <stdexcept>
 
-#include "app/frm_remitora.h"
-#include "ui/frm_fenvio.h"
-
 namespace postique::testing {
 
 void FakeScreen::MaybeFail(const std::string& operation) {
@@ -43,11 +40,11 @@ int FakeScreen::MsgBox(const std::string& text, int style) {
   return answer;
 }
 
-void FakeScreen::Run(frmRemitora& window) {
-  window.Form_Activate();
+void FakeScreen::Run(MainWindow& window) {
+  window.Handle({WindowEvent::kActivate});
 }
 
-void FakeScreen::ShowModal(frmFEnvio& dialog) {
+void FakeScreen::ShowModal(ModalDialog& dialog) {
   dialogCaptions.push_back(dialog.form().caption);
   MaybeFail("ShowModal");
   while (dialog.loaded()) {

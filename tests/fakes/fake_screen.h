@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/failure.h"
-#include "app/screen.h"
+#include "base/failure.h"
+#include "base/screen.h"
 
 namespace postique::testing {
 
@@ -44,8 +44,8 @@ class FakeScreen : public Screen {
   void BringToFront(const Form& form) override;
   int MsgBox(const std::string& text, int style) override;
   void Beep() override { ++beeps; }
-  void Run(frmRemitora& window) override;
-  void ShowModal(frmFEnvio& dialog) override;
+  void Run(MainWindow& window) override;
+  void ShowModal(ModalDialog& dialog) override;
 
   std::vector<std::string> BoxTexts() const;
 

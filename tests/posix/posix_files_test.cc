@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/failure.h"
+#include "base/failure.h"
 #include "fakes/failures.h"
 #include "fakes/temp_dir.h"
 #include "posix/refusing.h"

@@ -7,7 +7,7 @@
 
 #include <fstream>
 
-#include "app/command_line.h"
+#include "base/command_line.h"
 #include "fakes/temp_dir.h"
 
 namespace postique::posix {

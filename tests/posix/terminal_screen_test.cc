@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "app/ports.h"
+#include "base/ports.h"
 #include "fakes/harness.h"
 #include "ui/frm_fenvio.h"
 

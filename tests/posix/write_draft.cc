@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/failure.h"
-#include "app/text.h"
+#include "base/failure.h"
+#include "base/text.h"
 #include "transport/draft_message.h"
 
 int main(int argc, char** argv) {

@@ -106,7 +106,7 @@ TEST(Win32Screen, FacesFallBackToAnInstalledOne) {
 TEST(Win32Screen, TheMainWindowIsBuiltFromItsTable) {
   Desktop d;
   d.window.Show();
-  const HWND main = d.screen.MainWindow();
+  const HWND main = d.screen.MainHandle();
   ASSERT_NE(main, nullptr);
   EXPECT_EQ(TextOf(main), Wide(kTitle));
   RECT client;
@@ -151,7 +151,7 @@ TEST(Win32Screen, TheStatusLabelGrowsWithItsTextUpToItsPanel) {
 TEST(Win32Screen, AWindowMovedToAMonitorOfAnotherDpiIsLaidOutAgain) {
   Desktop d;
   d.window.Show();
-  const HWND main = d.screen.MainWindow();
+  const HWND main = d.screen.MainHandle();
   d.dpi = d.screen.dpi() * 2;
   RECT suggested{10, 20, 10 + d.Px(6735) + 16, 20 + d.Px(5400) + 40};
   ::SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(d.dpi, d.dpi),
@@ -167,7 +167,7 @@ TEST(Win32Screen, TheFrameCoversTheJobLabelsOnceShown) {
   Desktop d;
   d.window.Show();
   const Form& form = d.window.form();
-  const HWND main = d.screen.MainWindow();
+  const HWND main = d.screen.MainHandle();
   const HWND label = d.screen.ControlOf(form, form.at("Label2", 1));
   RECT r = d.Place(label);
   const POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
@@ -233,7 +233,7 @@ TEST(Win32Screen, TheDialogOpensOnNadaAndTheKeyboardActsLikeAClick) {
                                      ::SendMessageW(Option(dialog, L"nada"), BM_GETCHECK, 0, 0),
                                      BST_CHECKED);
                                  EXPECT_EQ(::GetFocus(), Option(dialog, L"nada"));
-                                 EXPECT_FALSE(::IsWindowEnabled(d.screen.MainWindow())) << "modal";
+                                 EXPECT_FALSE(::IsWindowEnabled(d.screen.MainHandle())) << "modal";
                                  RECT client;
                                  ::GetClientRect(dialog, &client);
                                  EXPECT_EQ(client.right, d.Px(4560));
@@ -243,7 +243,7 @@ TEST(Win32Screen, TheDialogOpensOnNadaAndTheKeyboardActsLikeAClick) {
                                pressKey(VK_UP)}),
             2)
       << "up from nada is Cancelar envio";
-  EXPECT_TRUE(::IsWindowEnabled(d.screen.MainWindow()));
+  EXPECT_TRUE(::IsWindowEnabled(d.screen.MainHandle()));
   EXPECT_EQ(ChooseInDialog(d, {pressKey(VK_DOWN)}), 6) << "down from nada wraps to OUTLOOK";
   EXPECT_EQ(ChooseInDialog(d, {[](HWND dialog) {
                              ::SendMessageW(Option(dialog, L"Enviar con THUNTERBIRD"), BM_CLICK, 0,

@@ -12,7 +12,7 @@
 #include <system_error>
 #include <utility>
 
-#include "app/failure.h"
+#include "base/failure.h"
 #include "platform/posix/errno_failure.h"
 #include "platform/posix/leftovers.h"
 #include "platform/posix/safe_file_name.h"

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/form.h"
-#include "app/screen.h"
+#include "base/form.h"
+#include "base/screen.h"
 #include "platform/posix/desktop_screen.h"
 
 namespace postique::posix {

@@ -17,9 +17,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/frm_remitora.h"
 #include "platform/posix/desktop_form_window.h"
-#include "ui/frm_fenvio.h"
 
 namespace postique::posix {
 
@@ -253,7 +251,7 @@ void DesktopScreen::Beep() {
   fl_beep();
 }
 
-void DesktopScreen::Run(frmRemitora& window) {
+void DesktopScreen::Run(MainWindow& window) {
   Window* w = Find(window.form());
   if (!w) return;
   // The first activation, once the window is on the screen.
@@ -265,7 +263,7 @@ void DesktopScreen::Run(frmRemitora& window) {
   }
 }
 
-void DesktopScreen::ShowModal(frmFEnvio& dialog) {
+void DesktopScreen::ShowModal(ModalDialog& dialog) {
   const Form& form = dialog.form();
   Window& w = Create(form, true);
   if (windows_.size() > 1) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/screen.h"
+#include "base/screen.h"
 
 class Fl_Widget;
 class Fl_Window;
@@ -43,8 +43,8 @@ class DesktopScreen : public Screen {
   void Beep() override;
   // Runs the event loop until the main window is closed. What the user does
   // is run from this loop, never inside the toolkit's own calls.
-  void Run(frmRemitora& window) override;
-  void ShowModal(frmFEnvio& dialog) override;
+  void Run(MainWindow& window) override;
+  void ShowModal(ModalDialog& dialog) override;
 
   // The window of a shown form and the widget of one of its controls; null
   // when not shown.

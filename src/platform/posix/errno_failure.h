@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 namespace postique::posix {
 

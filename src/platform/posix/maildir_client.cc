@@ -5,7 +5,7 @@
 #include <system_error>
 #include <utility>
 
-#include "app/failure.h"
+#include "base/failure.h"
 #include "platform/posix/gmime_ref.h"
 
 namespace postique::posix {

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "app/screen.h"
+#include "base/mail_session.h"
+#include "base/screen.h"
 #include "platform/posix/attachment_copies.h"
 #include "platform/posix/maildir_listing.h"
 #include "platform/posix/maildir_outbox.h"
 #include "platform/posix/mime_reader.h"
 #include "platform/posix/parse_ahead.h"
-#include "transport/mail_session.h"
 #include "transport/outgoing_message.h"
 #include "transport/session_binding.h"
 

@@ -12,7 +12,7 @@
 #include <thread>
 #include <tuple>
 
-#include "app/failure.h"
+#include "base/failure.h"
 #include "platform/posix/errno_failure.h"
 
 namespace postique::posix {

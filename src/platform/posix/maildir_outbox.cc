@@ -10,8 +10,8 @@
 #include <ctime>
 #include <vector>
 
-#include "app/failure.h"
-#include "app/text.h"
+#include "base/failure.h"
+#include "base/text.h"
 #include "platform/posix/errno_failure.h"
 #include "platform/posix/gmime_ref.h"
 #include "platform/posix/sendmail.h"

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <string>
 
-#include "app/screen.h"
+#include "base/screen.h"
 #include "transport/outgoing_message.h"
 
 namespace postique::posix {

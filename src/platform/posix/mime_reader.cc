@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "platform/posix/tnef.h"
 
 namespace postique::posix {

@@ -8,7 +8,7 @@
 #include <climits>
 #include <filesystem>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/errno_failure.h"
 #include "platform/posix/fd.h"

@@ -4,7 +4,7 @@
 #include <set>
 #include <string>
 
-#include "app/ports.h"
+#include "base/ports.h"
 
 namespace postique::posix {
 

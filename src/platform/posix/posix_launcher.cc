@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "app/command_line.h"
+#include "base/command_line.h"
 
 namespace postique::posix {
 

@@ -1,6 +1,6 @@
 #include "platform/posix/safe_file_name.h"
 
-#include "app/text.h"
+#include "base/text.h"
 #include "inbox/order_name.h"
 
 namespace postique::posix {

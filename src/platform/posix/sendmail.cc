@@ -13,7 +13,7 @@
 #include <cstring>
 #include <thread>
 
-#include "app/failure.h"
+#include "base/failure.h"
 #include "platform/posix/errno_failure.h"
 #include "platform/posix/fd.h"
 

@@ -3,9 +3,8 @@
 #include <cctype>
 #include <string>
 
-#include "app/frm_remitora.h"
-#include "app/text.h"
-#include "ui/frm_fenvio.h"
+#include "base/ports.h"
+#include "base/text.h"
 
 namespace postique::posix {
 
@@ -37,6 +36,13 @@ char Letter(const std::string& line) {
     if (!std::isspace(c)) return static_cast<char>(std::toupper(c));
   }
   return 0;
+}
+
+// The user clicked the named control of the window.
+void Click(MainWindow& window, const std::string& control) {
+  const Form& form = window.form();
+  window.Handle(
+      {WindowEvent::kClick, static_cast<size_t>(&form.at(control) - form.controls.data())});
 }
 
 }  // namespace
@@ -96,9 +102,9 @@ void TerminalScreen::Beep() {
   out_ << '\a' << std::flush;
 }
 
-void TerminalScreen::Run(frmRemitora& window) {
+void TerminalScreen::Run(MainWindow& window) {
   for (;;) {
-    window.Form_Activate();
+    window.Handle({WindowEvent::kActivate});
     const bool descargar = window.form().at("CheckDescargar").value == 1;
     Print(std::string("[B]uscar Pedido  [V]istazo a Bandeja Entrada  [D]escargar Mensaje (") +
           (descargar ? "sí" : "no") + ")  [X] Cerrar");
@@ -106,13 +112,13 @@ void TerminalScreen::Run(frmRemitora& window) {
     if (!ReadLine(line)) return;
     switch (Letter(line)) {
       case 'B':
-        window.Clicked("cmdGetPedido");
+        Click(window, "cmdGetPedido");
         break;
       case 'V':
-        window.Clicked("cmdVistazo");
+        Click(window, "cmdVistazo");
         break;
       case 'D':
-        window.Clicked("CheckDescargar");
+        Click(window, "CheckDescargar");
         break;
       case 'X':
         return;
@@ -122,7 +128,7 @@ void TerminalScreen::Run(frmRemitora& window) {
   }
 }
 
-void TerminalScreen::ShowModal(frmFEnvio& dialog) {
+void TerminalScreen::ShowModal(ModalDialog& dialog) {
   const Form& form = dialog.form();
   Print(form.caption);
   for (const Control& c : form.controls) {

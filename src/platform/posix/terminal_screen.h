@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string_view>
 
-#include "app/screen.h"
+#include "base/screen.h"
 
 namespace postique::posix {
 
@@ -20,8 +20,8 @@ class TerminalScreen : public Screen {
   void BringToFront(const Form&) override {}
   int MsgBox(const std::string& text, int style) override;
   void Beep() override;
-  void Run(frmRemitora& window) override;
-  void ShowModal(frmFEnvio& dialog) override;
+  void Run(MainWindow& window) override;
+  void ShowModal(ModalDialog& dialog) override;
 
  private:
   // One answer line; false at end of input.

@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstring>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "platform/posix/code_page.h"
 
 // The decoder's headers define short macro names (BYTE, WORD, ...): they stay

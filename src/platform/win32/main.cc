@@ -34,7 +34,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const win32::MapiLibrary mapi = win32::MapiLibrary::System();
   win32::MapiClient mapiClient(
       mapi,
-      {[&screen] { return reinterpret_cast<ULONG_PTR>(screen.MainWindow()); },
+      {[&screen] { return reinterpret_cast<ULONG_PTR>(screen.MainHandle()); },
        [] { return win32::SignOnObstacle(win32::FindDefaultMailClient(), sizeof(void*) * 8); },
        [] { return win32::FindDefaultMailClient().name; }});
   // Without a usable Simple MAPI mail program, the new Outlook where it is

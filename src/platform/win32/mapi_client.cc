@@ -4,8 +4,8 @@
 #include <list>
 #include <set>
 
-#include "app/failure.h"
-#include "app/text.h"
+#include "base/failure.h"
+#include "base/text.h"
 #include "platform/win32/code_page.h"
 
 namespace postique::win32 {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/mail_session.h"
 #include "platform/win32/mapi_library.h"
-#include "transport/mail_session.h"
 #include "transport/outgoing_message.h"
 #include "transport/session_binding.h"
 

@@ -1,6 +1,6 @@
 #include "platform/win32/mapi_library.h"
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 namespace postique::win32 {
 

@@ -4,8 +4,8 @@
 // After windows.h, which it needs.
 #include <shlobj.h>
 
-#include "app/failure.h"
-#include "app/text.h"
+#include "base/failure.h"
+#include "base/text.h"
 #include "platform/win32/code_page.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/last_error_failure.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "transport/mail_session.h"
+#include "base/mail_session.h"
 #include "transport/outgoing_message.h"
 #include "transport/session_binding.h"
 

@@ -6,7 +6,7 @@
 #include <climits>
 #include <cwctype>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "inbox/order_name.h"
 #include "platform/win32/code_page.h"
 #include "platform/win32/handle.h"

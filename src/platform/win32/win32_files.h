@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/ports.h"
+#include "base/ports.h"
 
 namespace postique::win32 {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/form.h"
-#include "app/screen.h"
+#include "base/form.h"
+#include "base/screen.h"
 #include "platform/win32/win32_screen.h"
 
 namespace postique::win32 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ports.h"
+#include "base/ports.h"
 
 namespace postique::win32 {
 

@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/frm_remitora.h"
-#include "app/ports.h"
+#include "base/ports.h"
 #include "platform/win32/code_page.h"
 #include "platform/win32/last_error_failure.h"
 #include "platform/win32/win32_form_window.h"
-#include "ui/frm_fenvio.h"
 
 namespace postique::win32 {
 
@@ -198,7 +196,7 @@ bool Win32Screen::HandleKey(const MSG& msg) {
   return true;
 }
 
-void Win32Screen::Run(frmRemitora& window) {
+void Win32Screen::Run(MainWindow& window) {
   Window* w = Find(window.form());
   if (!w) return;
   // The first activation, once the window is on the screen; the later ones
@@ -215,7 +213,7 @@ void Win32Screen::Run(frmRemitora& window) {
   }
 }
 
-void Win32Screen::ShowModal(frmFEnvio& dialog) {
+void Win32Screen::ShowModal(ModalDialog& dialog) {
   const Form& form = dialog.form();
   Window& w = Create(form, main_);
   // Modal: the main window takes no input until the dialog is gone.

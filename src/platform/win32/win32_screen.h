@@ -12,7 +12,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/screen.h"
+#include "base/screen.h"
 
 namespace postique::win32 {
 
@@ -36,14 +36,14 @@ class Win32Screen : public Screen {
   // Runs the message loop until the main window is closed. The procedures
   // the window's events start run from this loop, never inside a window
   // procedure, so the end of the program leaves through here.
-  void Run(frmRemitora& window) override;
-  void ShowModal(frmFEnvio& dialog) override;
+  void Run(MainWindow& window) override;
+  void ShowModal(ModalDialog& dialog) override;
 
   // The window of a shown form and of its controls; null when not shown.
   HWND WindowOf(const Form& form) const;
   HWND ControlOf(const Form& form, const Control& control) const;
-  // The main window, null before it is shown.
-  HWND MainWindow() const { return main_; }
+  // The main window's handle, null before it is shown.
+  HWND MainHandle() const { return main_; }
   // The DPI of the main monitor, at which windows are made.
   int dpi() const { return dpi_; }
 

@@ -1,9 +1,9 @@
-#include "app/text.h"
+#include "base/text.h"
 
 #include <cctype>
 #include <tuple>
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 namespace postique {
 

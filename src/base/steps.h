@@ -10,7 +10,7 @@
 #include <functional>
 #include <utility>
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 namespace postique {
 

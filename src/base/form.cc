@@ -1,11 +1,11 @@
-#include "app/form.h"
+#include "base/form.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "app/failure.h"
-#include "app/screen.h"
-#include "app/text.h"
+#include "base/failure.h"
+#include "base/screen.h"
+#include "base/text.h"
 
 namespace postique {
 

@@ -6,12 +6,9 @@
 #include <functional>
 #include <string>
 
-#include "app/form.h"
+#include "base/form.h"
 
 namespace postique {
-
-class frmRemitora;
-class frmFEnvio;
 
 // Message-box styles and answers, by their standard codes.
 namespace mb {
@@ -53,6 +50,34 @@ class EventQueue {
   std::deque<WindowEvent> events_;
 };
 
+// A main window a screen runs: its form, and what the user did in it.
+class MainWindow {
+ public:
+  virtual Form& form() = 0;
+  // Runs what the user did; false once the user has closed the window, which
+  // ends the program.
+  virtual bool Handle(const WindowEvent& event) = 0;
+
+ protected:
+  ~MainWindow() = default;
+};
+
+// A dialog a screen shows modally until it unloads.
+class ModalDialog {
+ public:
+  virtual const Form& form() const = 0;
+  virtual bool loaded() const = 0;
+  // The user moved the selection of the option group onto index.
+  virtual void Select(int index) = 0;
+  // The dialog window is closed in any way.
+  virtual void Unload() = 0;
+  // Runs what the user did in a window screen.
+  virtual void Handle(const WindowEvent& event) = 0;
+
+ protected:
+  ~ModalDialog() = default;
+};
+
 class Screen {
  public:
   virtual ~Screen() = default;
@@ -65,9 +90,9 @@ class Screen {
   virtual int MsgBox(const std::string& text, int style) = 0;
   virtual void Beep() = 0;
   // Runs the shown main window until the user closes it.
-  virtual void Run(frmRemitora& window) = 0;
+  virtual void Run(MainWindow& window) = 0;
   // Shows the dialog modally; returns once it has unloaded.
-  virtual void ShowModal(frmFEnvio& dialog) = 0;
+  virtual void ShowModal(ModalDialog& dialog) = 0;
 };
 
 }  // namespace postique

@@ -1,0 +1,36 @@
+// What the program runs on, and the main window as its procedures see it.
+#pragma once
+
+#include <string>
+
+#include "base/form.h"
+#include "base/mail_session.h"
+#include "base/ports.h"
+#include "base/screen.h"
+
+namespace postique {
+
+// What the platform hands the program at start.
+struct Platform {
+  Screen& screen;
+  Files& files;
+  Launcher& launcher;
+  Process& process;
+  MAPISession& MAPISession1;
+  MAPIMessages& MAPIMessages1;
+};
+
+// The main window's form and the ports its procedures work through.
+struct MainWindowParts {
+  Platform p;
+  Form& form;
+
+  // "ESTADO: " and text in the status line, on the screen at once.
+  void SetStatus(const std::string& text) const {
+    form.SetText("LabelPie", "ESTADO: " + text);  // the status may carry a job's body
+    form.Repaint("LabelPie");
+    form.Repaint();
+  }
+};
+
+}  // namespace postique

@@ -1,0 +1,41 @@
+// The main window's inbox tools: the order retrieval and the inbox browser.
+#pragma once
+
+#include <string>
+
+#include "base/platform.h"
+#include "base/steps.h"
+
+namespace postique {
+
+// The file name at the end of a path with either separator; RestoRuta gets
+// the folder before it, separator included, when there is one.
+std::string NTSFileName(const std::string& Entra, std::string& RestoRuta);
+
+class InboxTools {
+ public:
+  explicit InboxTools(MainWindowParts w) : w_(w) {}
+
+  // Copies the first attachment of every order message of the inbox into
+  // the order folder beside the program.
+  void GetArchivoPedido();
+  // Pages through the inbox messages in the main window.
+  void DisplayMessage();
+  // Step through the inbox; no control is bound to them.
+  void ShowPreviousMessage();
+  void ShowNextMessage();
+
+ private:
+  // Steps 200 to 340 of the order retrieval: one order attachment into the
+  // order folder.
+  void PublishOrder(Steps& steps, const std::string& name, std::string& target, int& answer);
+  std::string OrderFolder();
+  // Fetches the inbox. A mail program that does not let others read it is
+  // named once in a box, and its inbox reads as empty; false then.
+  bool FetchInbox();
+
+  MainWindowParts w_;
+  bool toldInboxUnreadable_ = false;
+};
+
+}  // namespace postique

@@ -1,0 +1,19 @@
+// The MAPI branch of the send dispatch.
+#pragma once
+
+#include <string>
+
+#include "base/platform.h"
+#include "base/send_job.h"
+#include "base/steps.h"
+
+namespace postique {
+
+// Steps 440 to 900 of the dispatch, under the caller's steps: composes one
+// message from job and hands it to the mail client, sending with the
+// client's confirmation unless dialogo says not to. sendStage tells the
+// caller's handler how far the send came.
+void SendWithMapi(const MainWindowParts& w, Steps& steps, int& sendStage, const SendJob& job,
+                  const std::string& dialogo);
+
+}  // namespace postique
