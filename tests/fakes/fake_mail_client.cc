@@ -27,10 +27,6 @@ void FakeMailClient::Enter(const std::string& operation) {
   throw it->second.first;
 }
 
-void FakeMailClient::NeedSession() {
-  binding_.Need();
-}
-
 const InboxMessage& FakeMailClient::Current() {
   NeedSession();
   if (index_ < 0 || index_ >= static_cast<int>(fetched_.size())) Raise(Err::kMapiInvalidMessage);
@@ -60,45 +56,43 @@ void FakeMailClient::SignOff() {
 
 void FakeMailClient::SetSessionID(std::intptr_t session) {
   Enter("SetSessionID");
-  binding_.Bind(session);
+  ComposingMessages::SetSessionID(session);
 }
 
 void FakeMailClient::Compose() {
   Enter("Compose");
-  NeedSession();
-  composer_.Compose();
-  attachmentIndex_ = 0;
+  ComposingMessages::Compose();
   resolved_ = false;
 }
 
 void FakeMailClient::SetRecipDisplayName(const std::string& value) {
   Enter("RecipDisplayName");
-  composer_.SetDestination(value);
+  ComposingMessages::SetRecipDisplayName(value);
 }
 
 void FakeMailClient::SetMsgSubject(const std::string& value) {
   Enter("SetMsgSubject");
-  composer_.SetSubject(value);
+  ComposingMessages::SetMsgSubject(value);
 }
 
 void FakeMailClient::SetMsgNoteText(const std::string& value) {
   Enter("SetMsgNoteText");
-  composer_.SetBody(value);
+  ComposingMessages::SetMsgNoteText(value);
 }
 
 void FakeMailClient::SetAttachmentIndex(int value) {
   Enter("AttachmentIndex");
-  attachmentIndex_ = value;
+  ComposingMessages::SetAttachmentIndex(value);
 }
 
 void FakeMailClient::SetAttachmentPathName(const std::string& value) {
   Enter("SetAttachmentPathName");
-  composer_.attachment(attachmentIndex_).path = value;
+  ComposingMessages::SetAttachmentPathName(value);
 }
 
 void FakeMailClient::SetAttachmentName(const std::string& value) {
   Enter("AttachmentName");
-  composer_.attachment(attachmentIndex_).name = value;
+  ComposingMessages::SetAttachmentName(value);
 }
 
 void FakeMailClient::ResolveName() {

@@ -12,8 +12,7 @@
 
 #include "base/failure.h"
 #include "base/mail_session.h"
-#include "transport/outgoing_message.h"
-#include "transport/session_binding.h"
+#include "transport/composing_messages.h"
 
 namespace postique::testing {
 
@@ -35,7 +34,7 @@ struct SentMessage {
   bool resolved = false;
 };
 
-class FakeMailClient : public MAPISession, public MAPIMessages {
+class FakeMailClient : public MAPISession, public ComposingMessages {
  public:
   std::vector<InboxMessage> inbox;
   std::vector<SentMessage> outbox;
@@ -76,15 +75,12 @@ class FakeMailClient : public MAPISession, public MAPIMessages {
 
  private:
   void Enter(const std::string& operation);
-  void NeedSession();
   const InboxMessage& Current();
 
   std::map<std::string, std::pair<Failure, int>> failures_;
-  SessionBinding binding_;
   bool unreadOnly_ = true, resolved_ = false;
   std::vector<const InboxMessage*> fetched_;
-  int index_ = -1, attachmentIndex_ = 0;
-  Composer composer_;
+  int index_ = -1;
 };
 
 }  // namespace postique::testing

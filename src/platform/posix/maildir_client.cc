@@ -46,14 +46,6 @@ void MaildirClient::SignOff() {
   composer_.Drop();
 }
 
-void MaildirClient::SetSessionID(std::intptr_t session) {
-  binding_.Bind(session);
-}
-
-void MaildirClient::NeedSession() const {
-  binding_.Need();
-}
-
 void MaildirClient::Fetch() {
   NeedSession();
   composer_.Drop();
@@ -177,36 +169,6 @@ std::string MaildirClient::AttachmentPathName() {
 MimeBuffers& MaildirClient::Kept() {
   if (!buffers_) buffers_ = std::make_unique<MimeBuffers>();
   return *buffers_;
-}
-
-void MaildirClient::Compose() {
-  NeedSession();
-  composer_.Compose();
-  attachmentIndex_ = 0;
-}
-
-void MaildirClient::SetRecipDisplayName(const std::string& value) {
-  composer_.SetDestination(value);
-}
-
-void MaildirClient::SetMsgSubject(const std::string& value) {
-  composer_.SetSubject(value);
-}
-
-void MaildirClient::SetMsgNoteText(const std::string& value) {
-  composer_.SetBody(value);
-}
-
-void MaildirClient::SetAttachmentIndex(int value) {
-  attachmentIndex_ = value;
-}
-
-void MaildirClient::SetAttachmentPathName(const std::string& value) {
-  composer_.attachment(attachmentIndex_).path = value;
-}
-
-void MaildirClient::SetAttachmentName(const std::string& value) {
-  composer_.attachment(attachmentIndex_).name = value;
 }
 
 void MaildirClient::ResolveName() {

@@ -16,12 +16,11 @@
 #include "platform/posix/maildir_outbox.h"
 #include "platform/posix/mime_reader.h"
 #include "platform/posix/parse_ahead.h"
-#include "transport/outgoing_message.h"
-#include "transport/session_binding.h"
+#include "transport/composing_messages.h"
 
 namespace postique::posix {
 
-class MaildirClient : public MAPISession, public MAPIMessages {
+class MaildirClient : public MAPISession, public ComposingMessages {
  public:
   // How long sendmail may take before the send is given up: a queueing
   // sendmail takes moments, one talking to a slow server a while.
@@ -40,15 +39,7 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   void SignOn() override;
   std::intptr_t SessionID() override;
   void SignOff() override;
-  void SetSessionID(std::intptr_t session) override;
 
-  void Compose() override;
-  void SetRecipDisplayName(const std::string& value) override;
-  void SetMsgSubject(const std::string& value) override;
-  void SetMsgNoteText(const std::string& value) override;
-  void SetAttachmentIndex(int value) override;
-  void SetAttachmentPathName(const std::string& value) override;
-  void SetAttachmentName(const std::string& value) override;
   void ResolveName() override;
   void Send(bool dialog) override;
 
@@ -69,7 +60,6 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   // attachment of it is copied.
   static constexpr int kAhead = 10;
 
-  void NeedSession() const;
   // Lets go of the current message and removes its attachment copies.
   void ForgetCurrent();
   ParsedMessage& Current();
@@ -86,13 +76,11 @@ class MaildirClient : public MAPISession, public MAPIMessages {
   MaildirListing listing_;
   MaildirOutbox outbox_;
   AttachmentCopies copies_;
-  SessionBinding binding_;
   bool unreadOnly_ = true;
-  int index_ = -1, attachmentIndex_ = 0;
+  int index_ = -1;
   std::unique_ptr<ParsedMessage> current_;
   std::vector<std::unique_ptr<ParsedMessage>> shells_;  // emptied, for the next messages
   std::unique_ptr<MimeBuffers> buffers_;                // made when first needed
-  Composer composer_;
   std::unique_ptr<ParseAhead> ahead_;  // last: its thread ends before what it was given goes
 };
 

@@ -139,40 +139,14 @@ void MapiClient::SignOff() {
   if (code != SUCCESS_SUCCESS) throw MapiFailure(code);
 }
 
-void MapiClient::SetSessionID(std::intptr_t session) {
-  binding_.Bind(session);
-}
-
-void MapiClient::NeedSession() const {
-  binding_.Need();
-}
-
 void MapiClient::Compose() {
-  NeedSession();
-  composer_.Compose();
+  ComposingMessages::Compose();
   resolved_.clear();
-  attachmentIndex_ = 0;
 }
 
 void MapiClient::SetRecipDisplayName(const std::string& value) {
-  composer_.SetDestination(value);
+  ComposingMessages::SetRecipDisplayName(value);
   resolved_.clear();
-}
-
-void MapiClient::SetMsgSubject(const std::string& value) {
-  composer_.SetSubject(value);
-}
-
-void MapiClient::SetMsgNoteText(const std::string& value) {
-  composer_.SetBody(value);
-}
-
-void MapiClient::SetAttachmentPathName(const std::string& value) {
-  composer_.attachment(attachmentIndex_).path = value;
-}
-
-void MapiClient::SetAttachmentName(const std::string& value) {
-  composer_.attachment(attachmentIndex_).name = value;
 }
 
 void MapiClient::ResolveName() {

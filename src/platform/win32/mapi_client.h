@@ -9,12 +9,11 @@
 
 #include "base/mail_session.h"
 #include "platform/win32/mapi_library.h"
-#include "transport/outgoing_message.h"
-#include "transport/session_binding.h"
+#include "transport/composing_messages.h"
 
 namespace postique::win32 {
 
-class MapiClient : public MAPISession, public MAPIMessages {
+class MapiClient : public MAPISession, public ComposingMessages {
  public:
   struct Surroundings {
     // The window that owns whatever the mail program shows.
@@ -35,15 +34,10 @@ class MapiClient : public MAPISession, public MAPIMessages {
   void SignOn() override;
   std::intptr_t SessionID() override;
   void SignOff() override;
-  void SetSessionID(std::intptr_t session) override;
 
+  // A new message or destination needs its names resolved again.
   void Compose() override;
   void SetRecipDisplayName(const std::string& value) override;
-  void SetMsgSubject(const std::string& value) override;
-  void SetMsgNoteText(const std::string& value) override;
-  void SetAttachmentIndex(int value) override { attachmentIndex_ = value; }
-  void SetAttachmentPathName(const std::string& value) override;
-  void SetAttachmentName(const std::string& value) override;
   void ResolveName() override;
   void Send(bool dialog) override;
 
@@ -71,7 +65,6 @@ class MapiClient : public MAPISession, public MAPIMessages {
   };
 
   const MapiFunctions& Functions() const;
-  void NeedSession() const;
   Read& Current();
   std::vector<Recipient> Recipients();
   // Removes the attachment files the mail program wrote for the current
@@ -81,12 +74,10 @@ class MapiClient : public MAPISession, public MAPIMessages {
   const MapiLibrary& library_;
   Surroundings surroundings_;
   LHANDLE session_ = 0;
-  SessionBinding binding_;
   bool downLoadMail_ = false, unreadOnly_ = true;
-  Composer composer_;
   std::vector<Recipient> resolved_;  // by ResolveName, one per address of the destination
   std::vector<std::string> ids_;
-  int index_ = -1, attachmentIndex_ = 0;
+  int index_ = -1;
   std::optional<Read> current_;
 };
 

@@ -86,36 +86,6 @@ void NewOutlookClient::SignOn() {
   binding_.Open(1);
 }
 
-void NewOutlookClient::NeedSession() const {
-  binding_.Need();
-}
-
-void NewOutlookClient::Compose() {
-  NeedSession();
-  composer_.Compose();
-  attachmentIndex_ = 0;
-}
-
-void NewOutlookClient::SetRecipDisplayName(const std::string& value) {
-  composer_.SetDestination(value);
-}
-
-void NewOutlookClient::SetMsgSubject(const std::string& value) {
-  composer_.SetSubject(value);
-}
-
-void NewOutlookClient::SetMsgNoteText(const std::string& value) {
-  composer_.SetBody(value);
-}
-
-void NewOutlookClient::SetAttachmentPathName(const std::string& value) {
-  composer_.attachment(attachmentIndex_).path = value;
-}
-
-void NewOutlookClient::SetAttachmentName(const std::string& value) {
-  composer_.attachment(attachmentIndex_).name = value;
-}
-
 void NewOutlookClient::ResolveName() {
   NeedSession();
   const std::string& destination = composer_.message().destination;

@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "base/mail_session.h"
-#include "transport/outgoing_message.h"
-#include "transport/session_binding.h"
+#include "transport/composing_messages.h"
 
 namespace postique::win32 {
 
@@ -22,7 +21,7 @@ std::wstring FindNewOutlook();
 // Postique's own folder of drafts under the user's local application data.
 std::wstring DraftsFolder();
 
-class NewOutlookClient : public MAPISession, public MAPIMessages {
+class NewOutlookClient : public MAPISession, public ComposingMessages {
  public:
   struct Surroundings {
     std::wstring program;  // olk.exe; empty: not installed
@@ -39,15 +38,7 @@ class NewOutlookClient : public MAPISession, public MAPIMessages {
     binding_.NeedOpen();
     binding_.Close();
   }
-  void SetSessionID(std::intptr_t session) override { binding_.Bind(session); }
 
-  void Compose() override;
-  void SetRecipDisplayName(const std::string& value) override;
-  void SetMsgSubject(const std::string& value) override;
-  void SetMsgNoteText(const std::string& value) override;
-  void SetAttachmentIndex(int value) override { attachmentIndex_ = value; }
-  void SetAttachmentPathName(const std::string& value) override;
-  void SetAttachmentName(const std::string& value) override;
   void ResolveName() override;
   // Writes the draft and starts olk.exe on it, without waiting: its compose
   // window is where the user sends, so a send without it only says so.
@@ -72,7 +63,6 @@ class NewOutlookClient : public MAPISession, public MAPIMessages {
   static constexpr long long kKeptSeconds = 7 * 24 * 3600;
 
  private:
-  void NeedSession() const;
   [[noreturn]] void NoMessage() const;
   // Writes the draft whole under a temporary name, then gives it its own:
   // the new Outlook never finds half a file. Its path.
@@ -80,9 +70,6 @@ class NewOutlookClient : public MAPISession, public MAPIMessages {
   void RemoveOldDrafts();
 
   Surroundings surroundings_;
-  SessionBinding binding_;
-  Composer composer_;
-  int attachmentIndex_ = 0;
 };
 
 }  // namespace postique::win32
