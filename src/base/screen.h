@@ -26,30 +26,6 @@ struct WindowEvent {
   size_t control = 0;  // the clicked control's place in the form
 };
 
-// The events of one window, oldest first.
-class EventQueue {
- public:
-  void Push(WindowEvent event) { events_.push_back(event); }
-  bool empty() const { return events_.empty(); }
-  // Takes the oldest off the queue.
-  WindowEvent Pop() {
-    const WindowEvent event = events_.front();
-    events_.pop_front();
-    return event;
-  }
-  // Runs the waiting events through handle, oldest first, until none is
-  // left or handle says the window is gone (false); what handle said last.
-  bool Drain(const std::function<bool(const WindowEvent&)>& handle) {
-    while (!events_.empty()) {
-      if (!handle(Pop())) return false;
-    }
-    return true;
-  }
-
- private:
-  std::deque<WindowEvent> events_;
-};
-
 // A main window a screen runs: its form, and what the user did in it.
 class MainWindow {
  public:
@@ -76,6 +52,44 @@ class ModalDialog {
 
  protected:
   ~ModalDialog() = default;
+};
+
+// The events of one window, oldest first.
+class EventQueue {
+ public:
+  void Push(WindowEvent event) { events_.push_back(event); }
+  bool empty() const { return events_.empty(); }
+  // Takes the oldest off the queue.
+  WindowEvent Pop() {
+    const WindowEvent event = events_.front();
+    events_.pop_front();
+    return event;
+  }
+  // Runs window from the queue: its first activation, then what the user
+  // did, oldest first; wait waits for the user's next doing and is false
+  // once the window has gone. Until the window says it is closed.
+  void Run(MainWindow& window, const std::function<bool()>& wait) {
+    Push({WindowEvent::kActivate});
+    do {
+      while (!events_.empty()) {
+        if (!window.Handle(Pop())) return;
+      }
+    } while (wait());
+  }
+  // Runs dialog from the queue until it unloads; a wait that finds the
+  // window gone unloads it.
+  void RunModal(ModalDialog& dialog, const std::function<bool()>& wait) {
+    while (dialog.loaded()) {
+      if (!events_.empty()) {
+        dialog.Handle(Pop());
+      } else if (!wait()) {
+        dialog.Unload();
+      }
+    }
+  }
+
+ private:
+  std::deque<WindowEvent> events_;
 };
 
 class Screen {

@@ -101,19 +101,16 @@ DesktopScreen::Window& DesktopScreen::Create(const Form& form, bool dialog) {
         widget = new Fl_Button(x, y, cw, ch);
         widget->callback(Window::OnWidget, &w);
         break;
-      case ControlKind::kCheckBox: {
-        auto* check = new Fl_Check_Button(x, y, cw, ch);
-        check->box(FL_FLAT_BOX);  // opaque, as drawn on the form
-        check->value(c.value != 0);
-        widget = check;
-        widget->callback(Window::OnWidget, &w);
-        break;
-      }
+      case ControlKind::kCheckBox:
       case ControlKind::kOption: {
-        auto* option = new Fl_Round_Button(x, y, cw, ch);
-        option->box(FL_FLAT_BOX);  // opaque: "nada" covers the end of its neighbour
-        option->value(c.value != 0);
-        widget = option;
+        Fl_Button* button = c.kind == ControlKind::kCheckBox
+                                ? static_cast<Fl_Button*>(new Fl_Check_Button(x, y, cw, ch))
+                                : new Fl_Round_Button(x, y, cw, ch);
+        // Opaque, as drawn on the form: the option "nada" covers the end of
+        // its neighbour.
+        button->box(FL_FLAT_BOX);
+        button->value(c.value != 0);
+        widget = button;
         widget->callback(Window::OnWidget, &w);
         break;
       }

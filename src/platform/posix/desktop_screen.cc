@@ -23,6 +23,13 @@ namespace postique::posix {
 
 namespace {
 
+// Waits for what the user does next; false when the window is no longer shown.
+bool Wait(const DesktopScreen::Window& w) {
+  if (!w.window->shown()) return false;
+  Fl::wait();
+  return true;
+}
+
 struct Button {
   const char* label;
   int answer;
@@ -254,13 +261,8 @@ void DesktopScreen::Beep() {
 void DesktopScreen::Run(MainWindow& window) {
   Window* w = Find(window.form());
   if (!w) return;
-  // The first activation, once the window is on the screen.
-  w->events.Push({WindowEvent::kActivate});
-  for (;;) {
-    if (!w->events.Drain([&](const WindowEvent& event) { return window.Handle(event); })) return;
-    if (!w->window->shown()) return;
-    Fl::wait();
-  }
+  // The first activation comes once the window is on the screen.
+  w->events.Run(window, [w] { return Wait(*w); });
 }
 
 void DesktopScreen::ShowModal(ModalDialog& dialog) {
@@ -278,17 +280,7 @@ void DesktopScreen::ShowModal(ModalDialog& dialog) {
       w.widgets[i]->take_focus();
     }
   }
-  while (dialog.loaded()) {
-    if (!w.events.empty()) {
-      dialog.Handle(w.events.Pop());
-      continue;
-    }
-    if (!w.window->shown()) {
-      dialog.Unload();
-      break;
-    }
-    Fl::wait();
-  }
+  w.events.RunModal(dialog, [&w] { return Wait(w); });
   Destroy(form);
 }
 

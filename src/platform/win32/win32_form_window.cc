@@ -122,19 +122,15 @@ Win32Screen::Window& Win32Screen::Create(const Form& form, HWND owner) {
       case ControlKind::kLabel:
         controlStyle |= SS_LEFT | SS_NOPREFIX;
         break;
-      case ControlKind::kButton:
-        windowClass = L"BUTTON";
-        controlStyle |= BS_PUSHBUTTON;
-        break;
       // The states of check boxes and options are the form's: a click is
       // reported, and the form says what is checked.
+      case ControlKind::kButton:
       case ControlKind::kCheckBox:
-        windowClass = L"BUTTON";
-        controlStyle |= BS_3STATE;
-        break;
       case ControlKind::kOption:
         windowClass = L"BUTTON";
-        controlStyle |= BS_RADIOBUTTON;
+        controlStyle |= c.kind == ControlKind::kButton     ? BS_PUSHBUTTON
+                        : c.kind == ControlKind::kCheckBox ? BS_3STATE
+                                                           : BS_RADIOBUTTON;
         break;
       case ControlKind::kTextBox:
         windowClass = L"EDIT";

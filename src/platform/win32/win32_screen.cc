@@ -201,16 +201,21 @@ void Win32Screen::Run(MainWindow& window) {
   if (!w) return;
   // The first activation, once the window is on the screen; the later ones
   // come from the system.
-  w->events.Push({WindowEvent::kActivate});
-  for (;;) {
-    if (!w->events.Drain([&](const WindowEvent& event) { return window.Handle(event); })) return;
-    MSG msg;
-    if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) return;  // the main window was closed
-    if (!HandleKey(msg)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
+  w->events.Run(window, [this] { return NextMessage(); });  // false: the main window was closed
+}
+
+bool Win32Screen::NextMessage() {
+  MSG msg;
+  const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+  if (got <= 0) {
+    quitCode_ = got == 0 ? static_cast<int>(msg.wParam) : 0;
+    return false;
   }
+  if (!HandleKey(msg)) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return true;
 }
 
 void Win32Screen::ShowModal(ModalDialog& dialog) {
@@ -230,25 +235,13 @@ void Win32Screen::ShowModal(ModalDialog& dialog) {
   if (main_) ::EnableWindow(main_, FALSE);
   ::ShowWindow(w.hwnd, SW_SHOWNORMAL);
   w.FocusFirst();
-  while (dialog.loaded()) {
-    if (!w.events.empty()) {
-      dialog.Handle(w.events.Pop());
-      continue;
-    }
-    MSG msg;
-    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-    if (got <= 0) {
-      // The program is being closed: the dialog goes as if closed, and the
-      // quit is left for the main loop.
-      ::PostQuitMessage(got == 0 ? static_cast<int>(msg.wParam) : 0);
-      dialog.Unload();
-      break;
-    }
-    if (!HandleKey(msg)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-  }
+  w.events.RunModal(dialog, [this] {
+    if (NextMessage()) return true;
+    // The program is being closed: the dialog goes as if closed, and the
+    // quit is left for the main loop.
+    ::PostQuitMessage(quitCode_);
+    return false;
+  });
 }
 
 LRESULT CALLBACK Win32Screen::FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -61,6 +61,9 @@ class Win32Screen : public Screen {
   void FitToCaption(Window& window, size_t control);
   // Tab and the arrow keys move between the controls in tab order.
   bool HandleKey(const MSG& msg);
+  // Waits for the next message and dispatches it; false when the program is
+  // being closed, with the quit's code in quitCode_.
+  bool NextMessage();
 
   static LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK ContainerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -73,6 +76,7 @@ class Win32Screen : public Screen {
   std::map<std::tuple<std::string, int, bool, int>, HFONT> fonts_;
   std::map<COLORREF, HBRUSH> brushes_;
   HICON icon_ = nullptr;
+  int quitCode_ = 0;
 };
 
 }  // namespace postique::win32
