@@ -5,12 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
-#include <utility>
 
 #include "base/failure.h"
 #include "platform/posix/errno_failure.h"
@@ -46,39 +44,10 @@ std::string AttachmentCopies::Folder() {
 void AttachmentCopies::Forget(const ParsedMessage& parsed) {
   for (const ParsedMessage::Attachment& a : parsed.attachments) {
     if (a.copy.empty()) continue;
-    // Kept, nameless, data and all, for the next copy to be written over:
-    // on ext4 without a journal every file deleted in the last minutes
-    // slows each later creation of a file, and the file's memory, given
-    // back and taken again for every order, costs more than the writing.
-    // Never renamed onto a spare already there: ext4 writes out a file
-    // renamed onto another.
-    if (spare_ < 0 &&
-        ::renameat2(AT_FDCWD, a.copy.c_str(), AT_FDCWD, Spare().c_str(), RENAME_NOREPLACE) == 0) {
-      spare_ = a.size;
-    } else {
-      ::unlink(a.copy.c_str());
-    }
+    ::unlink(a.copy.c_str());
     const std::string folder = a.copy.substr(0, a.copy.rfind('/'));
     if (folder != temp_) ::rmdir(folder.c_str());  // a folder of its own
   }
-}
-
-std::string AttachmentCopies::Spare() const {
-  return temp_ + "/:libre";  // a name no copy takes: ':' never stays in one
-}
-
-int AttachmentCopies::Create(const std::string& path, long long& held) {
-  held = 0;
-  if (spare_ >= 0) {
-    if (::renameat2(AT_FDCWD, Spare().c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
-      held = std::exchange(spare_, -1);
-      return ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-    }
-    if (errno == EEXIST) return -1;  // the name is taken
-    spare_ = -1;
-    ::unlink(Spare().c_str());
-  }
-  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
 }
 
 std::string AttachmentCopies::Write(ParsedMessage::Attachment& a, int position,
@@ -88,13 +57,15 @@ std::string AttachmentCopies::Write(ParsedMessage::Attachment& a, int position,
   // another copy has that name, so that names never meet.
   const std::string name = SafeAttachmentName(a.name, position + 1);
   std::string path = Folder() + "/" + name;
-  long long held = 0;  // bytes of an earlier copy, written over
-  Fd fd(Create(path, held));
+  const auto create = [](const std::string& at) {
+    return ::open(at.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  };
+  Fd fd(create(path));
   if (fd.get() < 0 && errno == EEXIST) {
     const std::string folder = Folder() + "/" + std::to_string(++folders_);
     if (::mkdir(folder.c_str(), 0700) != 0) throw ErrnoFailure(errno, folder);
     path = folder + "/" + name;
-    fd.Reset(Create(path, held));
+    fd.Reset(create(path));
   }
   if (fd.get() < 0) {
     Raise(Err::kMapiAttachmentWriteFailure, path + " (" + std::strerror(errno) + ")");
@@ -102,26 +73,20 @@ std::string AttachmentCopies::Write(ParsedMessage::Attachment& a, int position,
   // A private copy, only read back by the copy into the order folder: it is
   // written whole, never synced.
   bool written = true;
-  long long size = 0;
   if (!a.part) {
     written = WriteFully(fd.get(), a.data);
-    size = static_cast<long long>(a.data.size());
   } else if (GMimeDataWrapper* content = g_mime_part_get_content(a.part)) {
     if (MimeBuffers::Holds(content)) {
       // Decoded in memory and written in one go.
       const auto decoded = buffers.Decode(content);
       written = decoded && WriteFully(fd.get(), *decoded);
-      if (decoded) size = static_cast<long long>(decoded->size());
     } else {
       // A large one streams from the message through the decoder.
       Ref<GMimeStream> out(g_mime_stream_fs_new(fd.get()));
       g_mime_stream_fs_set_owner(GMIME_STREAM_FS(out.get()), FALSE);
-      written = g_mime_data_wrapper_write_to_stream(content, out.get()) >= 0 &&
-                (size = ::lseek(fd.get(), 0, SEEK_CUR)) >= 0;
+      written = g_mime_data_wrapper_write_to_stream(content, out.get()) >= 0;
     }
   }
-  // What is left of the earlier copy past the end of this one goes.
-  if (written && held > size) written = ::ftruncate(fd.get(), size) == 0;
   const int error = errno;  // of the call that failed, if one did
   if (written) {
     try {
@@ -135,7 +100,6 @@ std::string AttachmentCopies::Write(ParsedMessage::Attachment& a, int position,
     Raise(Err::kMapiAttachmentWriteFailure, path + " (" + std::strerror(error) + ")");
   }
   a.copy = path;
-  a.size = size;
   return path;
 }
 

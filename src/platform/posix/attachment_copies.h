@@ -27,17 +27,9 @@ class AttachmentCopies {
   void Forget(const ParsedMessage& parsed);
 
  private:
-  // Where a copy the scan has left waits to be written over by the next one.
-  std::string Spare() const;
-  // A new copy at path, made from the spare when there is one, with the
-  // bytes of an earlier copy to be written over (held gives how many); -1
-  // with errno EEXIST when the name is taken.
-  int Create(const std::string& path, long long& held);
-
-  std::string temp_;      // made when the first copy is asked for
-  Fd tempHeld_{-1};       // open while temp_ is this run's
-  long long spare_ = -1;  // the bytes the spare holds; -1 when there is none
-  int folders_ = 0;       // made for copies whose names met
+  std::string temp_;  // made when the first copy is asked for
+  Fd tempHeld_{-1};   // open while temp_ is this run's
+  int folders_ = 0;   // made for copies whose names met
 };
 
 }  // namespace postique::posix

@@ -45,7 +45,7 @@ bool AddTnefFiles(ParsedMessage& parsed, GMimePart* part, MimeBuffers& buffers) 
   auto files = UnpackTnef(*bytes);
   if (!files) return false;
   for (TnefFile& file : *files) {
-    parsed.attachments.push_back({std::move(file.name), nullptr, std::move(file.data), {}, 0});
+    parsed.attachments.push_back({std::move(file.name), nullptr, std::move(file.data), {}});
   }
   return true;
 }
@@ -94,7 +94,7 @@ void CollectPart(GMimeObject* parent, GMimeObject* object, gpointer data) {
   const bool marked = disposition && g_ascii_strcasecmp(disposition, "attachment") == 0;
   if (marked || (filename && !IsBodyResource(parent, object))) {
     if (IsTnef(object, filename) && AddTnefFiles(parsed, part, buffers)) return;
-    parsed.attachments.push_back({Text(filename), part, {}, {}, 0});
+    parsed.attachments.push_back({Text(filename), part, {}, {}});
   } else if (!parsed.hasBody && GMIME_IS_TEXT_PART(object)) {
     parsed.body = BodyText(GMIME_TEXT_PART(object), buffers);
     parsed.hasBody = true;

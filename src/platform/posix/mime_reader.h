@@ -33,8 +33,7 @@ struct ParsedMessage {
     // unpacked from TNEF, or a part decoded ahead.
     GMimePart* part;
     std::string data;
-    std::string copy;    // the temporary copy, once written
-    long long size = 0;  // of the copy
+    std::string copy;  // the temporary copy, once written
   };
   // The message when it is read whole, which message refers to: first, so
   // that it goes last.
