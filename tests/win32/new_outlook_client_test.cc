@@ -16,10 +16,21 @@ namespace {
 
 constexpr wchar_t kAppPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\olk.exe";
 
+// In the 64-bit view of the registry, where the new Outlook registers: the
+// one a 32-bit program does not see unless it asks for it.
 void Register(HKEY root, const std::wstring& path) {
-  ASSERT_EQ(::RegSetKeyValueW(root, kAppPath, nullptr, REG_SZ, path.c_str(),
-                              static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t))),
+  HKEY key = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(root, kAppPath, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                              nullptr, &key, nullptr),
             ERROR_SUCCESS);
+  EXPECT_EQ(::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                             static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+  ::RegCloseKey(key);
+}
+
+void Unregister(HKEY root) {
+  ::RegDeleteKeyExW(root, kAppPath, KEY_WOW64_64KEY, 0);
 }
 
 TEST(NewOutlook, IsFoundWhereItsAppPathNamesAFileThatExists) {
@@ -31,10 +42,10 @@ TEST(NewOutlook, IsFoundWhereItsAppPathNamesAFileThatExists) {
   EXPECT_EQ(FindNewOutlook(), L"") << "a file that does not exist";
   Register(HKEY_CURRENT_USER, L"\"" + program + L"\"");
   EXPECT_EQ(FindNewOutlook(), program) << "per user first, quotes dropped";
-  ::RegDeleteKeyW(HKEY_CURRENT_USER, kAppPath);
+  Unregister(HKEY_CURRENT_USER);
   Register(HKEY_LOCAL_MACHINE, program);
-  EXPECT_EQ(FindNewOutlook(), program) << "then per machine";
-  ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kAppPath);
+  EXPECT_EQ(FindNewOutlook(), program) << "then per machine, in the 64-bit view";
+  Unregister(HKEY_LOCAL_MACHINE);
 }
 
 // The send starts a program: the 32-bit side runs each process through an

@@ -9,6 +9,7 @@
 
 #include "platform/win32/code_page.h"
 #include "platform/win32/handle.h"
+#include "platform/win32/registry.h"
 
 namespace postique::win32 {
 
@@ -16,27 +17,11 @@ namespace {
 
 constexpr wchar_t kClients[] = L"Software\\Clients\\Mail";
 
-std::wstring ReadString(HKEY root, const std::wstring& key, const wchar_t* value, DWORD view) {
-  DWORD size = 0;
-  // A REG_EXPAND_SZ comes expanded, as a REG_SZ.
-  const DWORD types = RRF_RT_REG_SZ | view;
-  if (::RegGetValueW(root, key.c_str(), value, types, nullptr, nullptr, &size) != ERROR_SUCCESS) {
-    return {};
-  }
-  std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-  if (::RegGetValueW(root, key.c_str(), value, types, nullptr, text.data(), &size) !=
-      ERROR_SUCCESS) {
-    return {};
-  }
-  text.resize(size / sizeof(wchar_t));
-  while (!text.empty() && text.back() == L'\0') text.pop_back();
-  return text;
-}
-
 // The default client's name in one view of the registry: per user first.
 std::wstring ClientName(DWORD view) {
   for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    if (std::wstring name = ReadString(root, kClients, nullptr, view); !name.empty()) return name;
+    if (std::wstring name = RegistryString(root, kClients, nullptr, view); !name.empty())
+      return name;
   }
   return {};
 }
@@ -45,7 +30,7 @@ std::wstring ClientLibrary(const std::wstring& name) {
   const std::wstring key = std::wstring(kClients) + L"\\" + name;
   for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
     for (const wchar_t* value : {L"DLLPathEx", L"DLLPath"}) {
-      if (std::wstring path = ReadString(root, key, value, 0); !path.empty()) return path;
+      if (std::wstring path = RegistryString(root, key, value); !path.empty()) return path;
     }
   }
   return {};

@@ -9,6 +9,7 @@
 #include "platform/win32/code_page.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/last_error_failure.h"
+#include "platform/win32/registry.h"
 #include "transport/draft_message.h"
 
 namespace postique::win32 {
@@ -21,22 +22,6 @@ constexpr char kName[] = "el nuevo Outlook";
   throw LastErrorFailure(::GetLastError(), Utf8(path));
 }
 
-std::wstring RegistryText(HKEY root, const wchar_t* key, const wchar_t* value) {
-  DWORD size = 0;
-  if (::RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS ||
-      size < sizeof(wchar_t)) {
-    return {};
-  }
-  std::wstring text(size / sizeof(wchar_t), L'\0');
-  if (::RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, text.data(), &size) !=
-      ERROR_SUCCESS) {
-    return {};
-  }
-  text.resize(size / sizeof(wchar_t));
-  while (!text.empty() && text.back() == L'\0') text.pop_back();
-  return text;
-}
-
 bool IsFile(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -46,7 +31,7 @@ bool IsFile(const std::wstring& path) {
 std::string ContentTypeOf(const std::string& name) {
   const size_t dot = name.rfind('.');
   if (dot == std::string::npos) return {};
-  return Utf8(RegistryText(HKEY_CLASSES_ROOT, Wide(name.substr(dot)).c_str(), L"Content Type"));
+  return Utf8(RegistryString(HKEY_CLASSES_ROOT, Wide(name.substr(dot)), L"Content Type"));
 }
 
 ULONGLONG SecondsOf(const FILETIME& time) {
@@ -58,7 +43,9 @@ ULONGLONG SecondsOf(const FILETIME& time) {
 std::wstring FindNewOutlook() {
   constexpr wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\olk.exe";
   for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    std::wstring path = RegistryText(root, kKey, nullptr);
+    // The new Outlook is a 64-bit program, registered in the 64-bit view,
+    // which a 32-bit Postique is not shown unless it asks for it.
+    std::wstring path = RegistryString(root, kKey, nullptr, RRF_SUBKEY_WOW6464KEY);
     if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') {
       path = path.substr(1, path.size() - 2);
     }
