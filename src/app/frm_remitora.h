@@ -24,7 +24,7 @@ int RunMainWindow(Platform platform, const std::function<void(frmRemitora&)>& ma
 
 inline constexpr char kTitle[] = "Envio de E-Mail (Soporta Thunderbird) " POSTIQUE_TITLE_VERSION;
 
-class frmRemitora : public MainWindow {
+class frmRemitora final : public MainWindow {
  public:
   explicit frmRemitora(Platform platform);
   ~frmRemitora();

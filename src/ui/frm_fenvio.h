@@ -9,7 +9,7 @@
 
 namespace postique {
 
-class frmFEnvio : public ModalDialog, public std::enable_shared_from_this<frmFEnvio> {
+class frmFEnvio final : public ModalDialog, public std::enable_shared_from_this<frmFEnvio> {
  public:
   // reference is the program-wide slot that holds the dialog; the dialog
   // empties it whenever it unloads.
