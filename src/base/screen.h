@@ -58,16 +58,9 @@ class ModalDialog {
 class EventQueue {
  public:
   void Push(WindowEvent event) { events_.push_back(event); }
-  bool empty() const { return events_.empty(); }
-  // Takes the oldest off the queue.
-  WindowEvent Pop() {
-    const WindowEvent event = events_.front();
-    events_.pop_front();
-    return event;
-  }
   // Runs window from the queue: its first activation, then what the user
-  // did, oldest first; wait waits for the user's next doing and is false
-  // once the window has gone. Until the window says it is closed.
+  // did, oldest first; wait waits for the user's next doing, false once the
+  // window has gone. Returns then, or when the window says it is closed.
   void Run(MainWindow& window, const std::function<bool()>& wait) {
     Push({WindowEvent::kActivate});
     do {
@@ -89,6 +82,13 @@ class EventQueue {
   }
 
  private:
+  // Takes the oldest off the queue.
+  WindowEvent Pop() {
+    const WindowEvent event = events_.front();
+    events_.pop_front();
+    return event;
+  }
+
   std::deque<WindowEvent> events_;
 };
 

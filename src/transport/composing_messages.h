@@ -37,7 +37,7 @@ class ComposingMessages : public MAPIMessages {
 
   SessionBinding binding_;
   Composer composer_;
-  int attachmentIndex_ = 0;  // also the reading side's, where the client reads
+  int attachmentIndex_ = 0;  // a client that reads the inbox reads at it too
 };
 
 }  // namespace postique
