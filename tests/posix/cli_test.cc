@@ -62,6 +62,16 @@ TEST(Cli, AJobWithoutMethodAsksAndHandsItToThunderbird) {
             "body='Cuerpo'\"\r\n");
 }
 
+TEST(Cli, AMethodQuestionLeftUnansweredEndsWithExit3) {
+  TempDir place;
+  const std::string job = place / "job.txt";
+  WriteFile(job, "ana@example.es\r\nFactura\r\nCuerpo\r\n\r\n");
+  const ProgramRun run = RunProgram(Install(place), {job}, "");
+  EXPECT_EQ(run.status, 3) << run.out;
+  EXPECT_NE(run.out.find("No queda entrada"), std::string::npos) << run.out;
+  EXPECT_FALSE(Exists(place / "thunderbird.log"));
+}
+
 TEST(Cli, CancellingTheMethodShowsCancelado) {
   TempDir place;
   const std::string job = place / "job.txt";

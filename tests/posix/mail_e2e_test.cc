@@ -69,12 +69,18 @@ class MailSystem : public ::testing::Test {
     WriteFile(bin / "sendmail", "#!/bin/sh\nexec msmtp -C \"" + rc + "\" \"$@\"\n");
     ::chmod((bin / "sendmail").c_str(), 0755);
   }
+  // The temporary folder is temp, the caller's as much as Postique's.
   ProgramRun Postique(const std::vector<std::string>& args, const std::string& input) {
-    return RunProgram(Install(place), args, input,
-                      {{"PATH", bin.path() + ":/usr/bin:/bin"}, {"MAILDIR", user.path()}});
+    if (program.empty()) program = Install(place);
+    return RunProgram(program, args, input,
+                      {{"PATH", bin.path() + ":/usr/bin:/bin"},
+                       {"MAILDIR", user.path()},
+                       {"TMPDIR", temp.path()},
+                       {"XDG_RUNTIME_DIR", ""}});
   }
 
-  TempDir arrived, bin, place, files;
+  TempDir arrived, bin, place, files, temp;
+  std::string program;
   TestMaildir user;
   int port = 0;
   pid_t server = -1;
@@ -112,6 +118,36 @@ TEST_F(MailSystem, AJobArrivesWithItsFieldsAndEveryAttachment) {
   reader.SetAttachmentIndex(1);
   EXPECT_EQ(ReadFile(reader.AttachmentPathName()), "linea;importe\r\n1;10,50\r\n");
   EXPECT_EQ(List(user / ".Sent/cur").size(), 1u);
+}
+
+// Callers make their jobs and invoices as mktemp names them, with names
+// that may look like Postique's own: each job is sent whole, and nothing of
+// the caller's goes but the job file it handed over.
+TEST_F(MailSystem, TheCallersTemporaryFilesAreNeverTakenForPostiques) {
+  const std::string folder = temp / "postique-Qx7aZ2";  // mktemp -d -t postique-XXXXXX
+  std::filesystem::create_directory(folder);
+  WriteFile(folder + "/factura.pdf", "%PDF factura");
+  std::vector<std::string> jobs = {folder + "/job.txt"};
+  for (const char* name : {"postique-a1B2c3", "postique-d4E5f6", "postique-g7H8i9"}) {
+    jobs.push_back(temp / name);  // mktemp -t postique-XXXXXX, queued
+  }
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    WriteFile(jobs[i], "ana@example.es\r\nFactura " + std::to_string(i) + "\r\nCuerpo\r\n" +
+                           folder + "/factura.pdf\r\n0\r\nO\r\n");
+  }
+  std::filesystem::create_directory(temp / "postique-1.10.0");
+  WriteFile(temp / "postique-1.10.0/README", "a source tree");
+  for (const std::string& job : jobs) {
+    const ProgramRun run = Postique({job}, "");
+    EXPECT_EQ(run.status, 0) << job << run.out;
+    EXPECT_FALSE(Exists(job)) << "the job handed over is deleted";
+  }
+  EXPECT_EQ(List(arrived / "box/new").size(), jobs.size()) << "every job sent";
+  for (const std::string& delivered : List(arrived / "box/new")) {
+    EXPECT_NE(ReadFile(arrived / "box/new/" + delivered).find("factura.pdf"), std::string::npos);
+  }
+  EXPECT_EQ(ReadFile(folder + "/factura.pdf"), "%PDF factura");
+  EXPECT_EQ(ReadFile(temp / "postique-1.10.0/README"), "a source tree");
 }
 
 TEST_F(MailSystem, AFailingSendmailEndsInTheErrorExitsBox) {

@@ -12,6 +12,7 @@
 
 #include "fakes/failures.h"
 #include "fakes/fake_screen.h"
+#include "platform/posix/run_folder.h"
 #include "posix/refusing.h"
 #include "posix/test_maildir.h"
 
@@ -339,17 +340,16 @@ TEST(MaildirClient, HostileAttachmentNamesNeverLeaveTheTemporaryFolder) {
     const std::string path = client.client->AttachmentPathName();
     EXPECT_EQ(std::filesystem::path(path).filename().string(), c.name) << c.disposition;
     EXPECT_EQ(ReadFile(path), "dato");
-    // The program's private folder, right under the system's temporary one.
-    std::filesystem::path folder = path;
-    while (folder.has_parent_path() &&
-           folder.parent_path() != std::filesystem::temp_directory_path()) {
-      folder = folder.parent_path();
+    // In a folder of the client's own, in the run's, in the user's: none
+    // that anyone else can look into.
+    const std::string run = RunFolder::Get().path();
+    ASSERT_EQ(path.rfind(run + "/copies-", 0), 0u) << path;
+    const std::string temp = path.substr(0, path.find('/', run.size() + 1));
+    for (const std::string& folder : {temp, run, run.substr(0, run.rfind('/'))}) {
+      struct stat st;
+      ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
     }
-    const std::string temp = folder.string();
-    EXPECT_EQ(folder.filename().string().rfind("postique-", 0), 0u) << path;
-    struct stat st;
-    ASSERT_EQ(::stat(temp.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
     client.client.reset();
     EXPECT_FALSE(testing::Exists(temp)) << "copies are removed at the end";
   }

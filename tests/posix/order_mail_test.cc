@@ -171,8 +171,14 @@ struct Installed {
   TestMaildir maildir;
   std::string program = Install(folder);
   std::string MapiIn() const { return folder / "MapiIn"; }
+  // The folders of the runs, in the user's folder of Postique's.
+  std::vector<std::string> Runs() const {
+    return List(temp / ("postique-" + std::to_string(::geteuid())));
+  }
   ProgramRun Run(const std::string& input = "") {
-    return RunProgram(program, {}, input, {{"MAILDIR", maildir.path()}, {"TMPDIR", temp.path()}});
+    return RunProgram(
+        program, {}, input,
+        {{"MAILDIR", maildir.path()}, {"TMPDIR", temp.path()}, {"XDG_RUNTIME_DIR", ""}});
   }
 };
 
@@ -236,7 +242,7 @@ TEST(OrderMail, EveryOrderStaysWholeAfterTheScanLeavesItsMessage) {
     ASSERT_EQ(::stat(order.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u) << "readable as any copy";
   }
-  EXPECT_TRUE(List(p.temp.path()).empty()) << "no private copy outlives the program";
+  EXPECT_TRUE(p.Runs().empty()) << "no private copy outlives the program";
 }
 
 TEST(OrderMail, ADiskThatFillsDuringTheCopyKeepsNothingAndSaysSo) {
@@ -281,6 +287,7 @@ AtABox StartToABox(const Installed& p) {
     ::unsetenv("DISPLAY");
     ::setenv("MAILDIR", p.maildir.path().c_str(), 1);
     ::setenv("TMPDIR", p.temp.path().c_str(), 1);
+    ::unsetenv("XDG_RUNTIME_DIR");
     ::execl(p.program.c_str(), p.program.c_str(), nullptr);
     ::_exit(127);
   }
@@ -312,10 +319,10 @@ TEST(OrderMail, ASignalWhileABoxWaitsLeavesNoCopyBehind) {
     // The box that tells of the copy waits for its answer: the copy exists.
     AtABox run = StartToABox(p);
     ASSERT_NE(run.out.find("Se ha copiado"), std::string::npos) << run.out;
-    EXPECT_FALSE(List(p.temp.path()).empty());
+    EXPECT_FALSE(p.Runs().empty());
     const int status = Kill(run, signal);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "ended as the signal would";
-    EXPECT_TRUE(List(p.temp.path()).empty()) << "signal " << signal;
+    EXPECT_TRUE(p.Runs().empty()) << "signal " << signal;
     EXPECT_EQ(List(p.MapiIn()), std::vector<std::string>{"pedido77.pdf"});
   }
 }
@@ -328,19 +335,71 @@ TEST(OrderMail, WhatAKilledRunLeftIsRemovedByTheNextRun) {
   AtABox killed = StartToABox(p);
   ASSERT_NE(killed.out.find("Se ha copiado"), std::string::npos) << killed.out;
   Kill(killed, SIGKILL);
-  ASSERT_EQ(List(p.temp.path()).size(), 1u) << "the killed run's folder stays";
+  ASSERT_EQ(p.Runs().size(), 1u) << "the killed run's folder stays";
   std::filesystem::remove(p.MapiIn() + "/pedido77.pdf");  // processed meanwhile
-  WriteFile(p.MapiIn() + "/.postique-abcdef", "staged by a killed run");
-  WriteFile(p.MapiIn() + "/.postique-ghijkl", "staged by a run still going");
-  const int held = ::open((p.MapiIn() + "/.postique-ghijkl").c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  AtABox going = StartToABox(p);
+  ASSERT_NE(going.out.find("Se ha copiado"), std::string::npos) << going.out;
+  const std::vector<std::string> before = p.Runs();
+  ASSERT_EQ(before.size(), 1u) << "the killed run's folder went as the next run made its own";
+  std::filesystem::remove(p.MapiIn() + "/pedido77.pdf");
   const ProgramRun run = p.Run();
-  ::close(held);
   EXPECT_NE(run.out.find("Se ha copiado"), std::string::npos) << run.out;
-  EXPECT_TRUE(List(p.temp.path()).empty()) << "the killed run's folder is gone";
-  const std::vector<std::string> left = List(p.MapiIn());
-  EXPECT_EQ(std::count(left.begin(), left.end(), ".postique-abcdef"), 0);
-  EXPECT_EQ(std::count(left.begin(), left.end(), ".postique-ghijkl"), 1) << "held, so kept";
+  EXPECT_EQ(p.Runs(), before) << "the folder of the run still going is spared";
+  Kill(going, SIGKILL);
+}
+
+// A sender may name an order anything, also as Postique stages its copies;
+// runs killed while they copy leave staged copies that only Postique's
+// record of them tells from orders.
+TEST(OrderMail, RunsKilledMidCopyLeaveNothingOnceAWholeRunHasBeen) {
+  Installed p;
+  p.maildir.Deliver("new", "1.x", OutlookOrder(std::string(48 << 20, 'p')), kDay);
+  const std::string staged = ".postique-abcdef";
+  const std::string second =
+      p.maildir.Deliver("new", "2.x",
+                        Message("PEDIDO TRAMBELO 2", "b",
+                                {{"Content-Type: text/plain\nContent-Disposition: attachment; "
+                                  "filename=\"" +
+                                      staged + "\"",
+                                  "pedido 2"}}),
+                        kDay + 1);
+  for (int killed = 0; killed < 3; ++killed) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const int quiet = ::open("/dev/null", O_RDWR);
+      ::dup2(quiet, 0);
+      ::dup2(quiet, 1);
+      ExecProgram(
+          p.program, {},
+          {{"MAILDIR", p.maildir.path()}, {"TMPDIR", p.temp.path()}, {"XDG_RUNTIME_DIR", ""}}, 127);
+    }
+    bool copying = false;
+    for (int i = 0; i < 200000 && !copying; ++i) {
+      std::error_code none;  // the folder is made as the first copy begins
+      for (const auto& entry : std::filesystem::directory_iterator(p.MapiIn(), none)) {
+        copying |= entry.path().filename().string().starts_with(".postique-");
+      }
+      if (!copying) ::usleep(100);
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ASSERT_TRUE(copying) << "killed before its copy began";
+  }
+  EXPECT_EQ(List(p.MapiIn()).size(), 1u)
+      << "each killed run removed the staged copy of the one before";
+  ProgramRun run = p.Run();
+  EXPECT_NE(run.out.find("/MapiIn/" + staged + "\n"), std::string::npos) << run.out;
+  EXPECT_EQ(List(p.MapiIn()), (std::vector<std::string>{staged, "pedido77.pdf"}));
+  EXPECT_TRUE(p.Runs().empty());
+  // Before the next scan the first order is processed and the second one's
+  // mail filed away: its order waits, and is the only copy there is.
+  std::filesystem::remove(p.MapiIn() + "/pedido77.pdf");
+  std::filesystem::remove(second);
+  run = p.Run();
+  EXPECT_NE(run.out.find("1 correos analizados"), std::string::npos) << run.out;
+  EXPECT_EQ(List(p.MapiIn()), (std::vector<std::string>{staged, "pedido77.pdf"}));
+  EXPECT_EQ(ReadFile(p.MapiIn() + "/" + staged), "pedido 2");
+  EXPECT_TRUE(p.Runs().empty());
 }
 
 // Another mail reader, in a process of its own: from the moment path

@@ -90,11 +90,19 @@ TEST(TerminalScreen, TheDialogListsItsOptionsAndReadsAnIndex) {
   EXPECT_EQ(asked, 3u);
 }
 
-TEST(TerminalScreen, EndOfInputClosesTheDialogAsCancel) {
+// The job is gone by then: ending as if the user had cancelled would tell
+// an unattended caller that all went well.
+TEST(TerminalScreen, EndOfInputAtTheDialogEndsTheProgramUnanswered) {
   Terminal t("");
   std::shared_ptr<frmFEnvio> reference;
   reference = std::make_shared<frmFEnvio>(t.screen, reference);
-  EXPECT_EQ(reference->A_FormaEnvio(), 2);
+  try {
+    reference->A_FormaEnvio();
+    FAIL() << "a method chosen without input";
+  } catch (const ProgramEnd& end) {
+    EXPECT_EQ(end.status, kExitUnanswerable);
+  }
+  EXPECT_NE(t.out.str().find("No queda entrada"), std::string::npos);
 }
 
 TEST(TerminalScreen, TheIdleWindowTakesOneLetterCommands) {

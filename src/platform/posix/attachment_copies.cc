@@ -5,16 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "base/failure.h"
 #include "platform/posix/errno_failure.h"
-#include "platform/posix/leftovers.h"
+#include "platform/posix/run_folder.h"
 #include "platform/posix/safe_file_name.h"
-#include "platform/posix/signal_cleanup.h"
 
 namespace postique::posix {
 
@@ -22,21 +20,14 @@ AttachmentCopies::~AttachmentCopies() {
   if (!temp_.empty()) {
     std::error_code ignored;
     std::filesystem::remove_all(temp_, ignored);
-    RemoveOnSignal({});
   }
 }
 
 std::string AttachmentCopies::Folder() {
   if (temp_.empty()) {
-    const char* variable = std::getenv("TMPDIR");
-    const std::string base = variable && *variable ? variable : "/tmp";
-    RemoveLeftovers(base, "postique-");  // of runs that could not clean up
-    std::string pattern = base + "/postique-XXXXXX";
+    std::string pattern = RunFolder::Get().path() + "/copies-XXXXXX";
     if (!::mkdtemp(pattern.data())) throw ErrnoFailure(errno, pattern);  // made with mode 0700
-    tempHeld_.Reset(::open(pattern.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (tempHeld_.get() >= 0) Own(tempHeld_.get());
     temp_ = pattern;
-    RemoveOnSignal(temp_);
   }
   return temp_;
 }

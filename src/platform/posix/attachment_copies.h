@@ -1,11 +1,10 @@
 // The temporary copies of inbox attachments that the order retrieval and
-// the inbox browser are given to read: in a private folder of this run,
-// removed with it however the program ends.
+// the inbox browser are given to read: in a folder of their own in the
+// run's folder, removed with it however the program ends.
 #pragma once
 
 #include <string>
 
-#include "platform/posix/fd.h"
 #include "platform/posix/mime_reader.h"
 
 namespace postique::posix {
@@ -28,7 +27,6 @@ class AttachmentCopies {
 
  private:
   std::string temp_;  // made when the first copy is asked for
-  Fd tempHeld_{-1};   // open while temp_ is this run's
   int folders_ = 0;   // made for copies whose names met
 };
 

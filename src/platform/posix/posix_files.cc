@@ -7,12 +7,13 @@
 #include <cerrno>
 #include <climits>
 #include <filesystem>
+#include <random>
 
 #include "base/text.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/errno_failure.h"
 #include "platform/posix/fd.h"
-#include "platform/posix/leftovers.h"
+#include "platform/posix/run_folder.h"
 
 namespace postique::posix {
 
@@ -84,6 +85,45 @@ class DirectWriter {
   bool direct_;
 };
 
+std::string RandomLetters(size_t count) {
+  static std::mt19937_64 random{std::random_device{}()};
+  static constexpr char kLetters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::string letters;
+  for (size_t i = 0; i < count; ++i) letters += kLetters[random() % (sizeof kLetters - 1)];
+  return letters;
+}
+
+// The staged copy, empty, in folder under a dot name given in temp, and in
+// the run's record. The file is made without a name, recorded, and only
+// then named: whenever the run ends, a later run can tell it from an order
+// of the same name. A file system that cannot make a file without a name
+// gets a named one, recorded once made.
+Fd Stage(const std::string& folder, RunFolder& run, std::string& temp) {
+  Fd out(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+  if (out.get() >= 0) {
+    const std::string made = "/proc/self/fd/" + std::to_string(out.get());
+    int error = EEXIST;
+    for (int tries = 0; tries < 100 && error == EEXIST; ++tries) {
+      temp = folder + "/" + kStaged + RandomLetters(6);
+      if (run.Staging(out.get(), temp, [&] {
+            const bool named =
+                ::linkat(AT_FDCWD, made.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0;
+            error = named ? 0 : errno;
+            return named;
+          })) {
+        return out;
+      }
+    }
+    run.Staged();
+  }
+  temp = folder + "/" + kStaged + "XXXXXX";
+  out.Reset(::mkostemp(temp.data(), O_CLOEXEC));
+  if (out.get() < 0) Throw(folder);
+  run.Staging(out.get(), temp, [] { return true; });
+  return out;
+}
+
 class PosixTextWriter : public TextWriter {
  public:
   PosixTextWriter(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
@@ -139,12 +179,9 @@ void PosixFiles::Copy(const std::string& from, const std::string& to) {
   // Staged under a dot name beside the target: the rename never leaves the
   // file system, and readers of the folder skip dot names.
   const std::string folder = ParentOf(to);
-  // What runs that could not clean up left staged here goes, once a run.
-  if (swept_.insert(folder).second) RemoveLeftovers(folder, kStaged);
-  std::string temp = folder + "/" + kStaged + "XXXXXX";
-  Fd out(::mkostemp(temp.data(), O_CLOEXEC));
-  if (out.get() < 0) Throw(folder);
-  Own(out.get());
+  RunFolder& run = RunFolder::Get();
+  std::string temp;
+  Fd out = Stage(folder, run, temp);
   // Direct writes asked for once the file is there: a file system that
   // writes only through its cache refuses them here, with nothing made.
   const int flags = ::fcntl(out.get(), F_GETFL);
@@ -166,8 +203,10 @@ void PosixFiles::Copy(const std::string& from, const std::string& to) {
     if (::fdatasync(out.get()) != 0) Throw(to);
     out.Close(to);
     if (::rename(temp.c_str(), to.c_str()) != 0) Throw(to);
+    run.Staged();
   } catch (...) {
     ::unlink(temp.c_str());
+    run.Staged();
     throw;
   }
   // The rename is only durable once the folder itself is on disk. A folder

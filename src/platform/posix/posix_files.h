@@ -1,7 +1,6 @@
 #pragma once
 
 #include <memory>
-#include <set>
 #include <string>
 
 #include "base/ports.h"
@@ -32,7 +31,6 @@ class PosixFiles : public Files {
 
   std::string programFolder_;
   std::unique_ptr<Chunk> chunk_;  // made by the first copy, kept for the next
-  std::set<std::string> swept_;   // folders whose leftover staged copies are gone
 };
 
 // The folder of the running executable.

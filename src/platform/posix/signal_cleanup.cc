@@ -13,13 +13,18 @@ namespace postique::posix {
 
 namespace {
 
-constexpr int kDepth = 3;  // the folder, a folder per copy, the copy
+// The run's folder, a folder of copies, a folder per copy whose name met
+// another's, the copy.
+constexpr int kDepth = 3;
 
 // What the handler removes: a folder by its parent's descriptor and its name,
 // set up beforehand so that the handler only makes async-signal-safe calls.
 int parentFd = -1;
 char folderName[NAME_MAX + 1];
 volatile sig_atomic_t armed = 0;
+// And a file by its path.
+char filePath[PATH_MAX];
+volatile sig_atomic_t fileArmed = 0;
 
 struct LinuxDirent64 {
   ino64_t d_ino;
@@ -56,6 +61,7 @@ void RemoveContents(int dir, int depth) {
 }
 
 void OnEndingSignal(int signal) {
+  if (fileArmed) ::unlink(filePath);
   if (armed) {
     const int dir = ::openat(parentFd, folderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dir >= 0) {
@@ -92,6 +98,15 @@ void RemoveOnSignal(const std::string& folder) {
     parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     std::memcpy(folderName, name.c_str(), name.size() + 1);
     armed = parentFd >= 0;
+  }
+}
+
+void UnlinkOnSignal(const std::string& file) {
+  const EndingSignalsBlocked blocked;
+  fileArmed = 0;
+  if (!file.empty() && file.size() < sizeof filePath) {
+    std::memcpy(filePath, file.c_str(), file.size() + 1);
+    fileArmed = 1;
   }
 }
 

@@ -1,4 +1,4 @@
-// The attachment copies must not outlive the program, however it ends: a
+// A run's private files must not outlive the program, however it ends: a
 // signal that ends it (SIGTERM, SIGINT, SIGHUP) first removes them.
 #pragma once
 
@@ -12,6 +12,8 @@ namespace postique::posix {
 // signal ends the program, which then ends as the signal would. One folder
 // at a time; an empty path lets go of it.
 void RemoveOnSignal(const std::string& folder);
+// The same for one file, beside the folder.
+void UnlinkOnSignal(const std::string& file);
 
 // Holds the ending signals off the calling thread while it lives, and off
 // every thread started meanwhile, which keeps the mask it starts with.

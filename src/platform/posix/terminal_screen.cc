@@ -89,13 +89,17 @@ int TerminalScreen::MsgBox(const std::string& text, int style) {
     Print(line);
     if (!ReadLine(line)) {
       if (buttons.size() == 1) return buttons.front().answer;
-      Print("No queda entrada para contestar la pregunta: el programa termina.");
-      throw ProgramEnd{kExitUnanswerable};
+      EndUnanswered();
     }
     for (const Button& b : buttons) {
       if (Letter(line) == b.letter) return b.answer;
     }
   }
+}
+
+void TerminalScreen::EndUnanswered() {
+  Print("No queda entrada para contestar la pregunta: el programa termina.");
+  throw ProgramEnd{kExitUnanswerable};
 }
 
 void TerminalScreen::Beep() {
@@ -138,10 +142,7 @@ void TerminalScreen::ShowModal(ModalDialog& dialog) {
   while (dialog.loaded()) {
     Print("Elija una opción (0-3):");
     std::string line;
-    if (!ReadLine(line)) {
-      dialog.Unload();
-      return;
-    }
+    if (!ReadLine(line)) EndUnanswered();
     const char choice = Letter(line);
     if (choice >= '0' && choice <= '3' &&
         line.find_first_not_of(" \t", line.find(choice) + 1) == std::string::npos) {

@@ -26,6 +26,8 @@ class TerminalScreen : public Screen {
  private:
   // One answer line; false at end of input.
   bool ReadLine(std::string& line);
+  // Ends the program: a question that can no longer be answered.
+  [[noreturn]] void EndUnanswered();
   // One text on lines of its own; a one-line text stays on one.
   void Print(std::string_view text, bool multiLine = true);
 
