@@ -21,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool ready = [] {
     for (const char* sub : {"new", "cur", "tmp"}) std::filesystem::create_directory(maildir / sub);
     ::setenv("TMPDIR", temp.path().c_str(), 1);
+    ::unsetenv("XDG_RUNTIME_DIR");  // the private folders go under TMPDIR
     return true;
   }();
   (void)ready;

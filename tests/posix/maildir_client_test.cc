@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <gmime/gmime.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 
+#include <array>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -283,6 +286,85 @@ TEST(MaildirClient, EveryMessageMovedDuringTheScanIsStillRead) {
     read.push_back(client.MsgSubject());
   }
   EXPECT_EQ(read, sent);
+}
+
+// Another program, in a process of its own, runs change from before the
+// scan lists the folders until the test ends.
+class OtherReader {
+ public:
+  template <class Change>
+  explicit OtherReader(Change change) : pid_(::fork()) {
+    if (pid_ == 0) {
+      change();  // nothing here may throw: the child never goes back into the test
+      ::_exit(0);
+    }
+  }
+  ~OtherReader() {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+
+ private:
+  pid_t pid_;
+};
+
+// "Mark all as read" over and over while the scan lists the folders: a
+// reading of cur/ misses a message renamed while it runs.
+TEST(MaildirClient, EveryMessageIsListedWhileAnotherReaderMarksThemAllRead) {
+  Client c;
+  constexpr int kMessages = 5000;
+  std::vector<std::array<std::string, 2>> names;  // unread and read, made before the fork
+  for (int i = 0; i < kMessages; ++i) {
+    const std::string unread = c.maildir.Deliver("cur", std::to_string(i) + ".x:2,",
+                                                 Message("m" + std::to_string(i), "b"), kDay + i);
+    names.push_back({unread, unread + "S"});
+  }
+  const OtherReader marker([&] {
+    for (;;) {
+      for (const auto& [unread, read] : names) ::rename(unread.c_str(), read.c_str());
+      for (const auto& [unread, read] : names) ::rename(read.c_str(), unread.c_str());
+    }
+  });
+  while (testing::Exists(names.front()[0])) ::usleep(100);  // renaming already
+  MaildirClient& client = c.Open();
+  for (int scan = 0; scan < 5; ++scan) {
+    if (scan > 0) client.Fetch();
+    ASSERT_EQ(client.MsgCount(), kMessages) << "scan " << scan;
+  }
+  client.SetMsgIndex(kMessages - 1);
+  EXPECT_EQ(client.MsgSubject(), "m" + std::to_string(kMessages - 1));
+  EXPECT_TRUE(c.screen.boxes.empty()) << c.screen.BoxTexts().front();
+}
+
+// A message deleted while a sync keeps delivering cannot be told gone from
+// moving: it cannot be read, and nothing of the message before stands in.
+TEST(MaildirClient, AMessageThatCannotBeReadNeverReadsAsTheOneBefore) {
+  Client c;
+  c.maildir.Deliver(
+      "new", "1.x",
+      Message("PEDIDO TRAMBELO 1", "b", {{Attachment("filename=\"p1.txt\""), "pedido 1"}}), kDay);
+  const std::string deleted = c.maildir.Deliver("new", "2.x", Message("otro", "b"), kDay + 1);
+  const std::string message = Message("sincronizado", "b");
+  const std::string temp = c.maildir / "tmp/s", delivered = c.maildir / "new/s";
+  MaildirClient& client = c.Open();
+  EXPECT_EQ(client.MsgSubject(), "PEDIDO TRAMBELO 1");  // no copy asked for: nothing read ahead
+  std::filesystem::remove(deleted);
+  const OtherReader sync([&] {
+    for (int i = 0;; ++i) {
+      const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (fd >= 0 && ::write(fd, message.data(), message.size()) >= 0) ::close(fd);
+      ::rename(temp.c_str(), (delivered + std::to_string(i)).c_str());
+      ::usleep(1000);
+    }
+  });
+  while (!testing::Exists(delivered + "0")) ::usleep(100);  // delivering already
+  client.SetMsgIndex(1);
+  for (int asked = 0; asked < 2; ++asked) {
+    EXPECT_EQ(FailureNumber([&] { client.MsgSubject(); }), 32022) << "asked " << asked;
+    EXPECT_EQ(FailureNumber([&] { client.AttachmentCount(); }), 32022);
+    client.SetAttachmentIndex(0);
+    EXPECT_EQ(FailureNumber([&] { client.AttachmentPathName(); }), 32022);
+  }
 }
 
 // A scan just behind a program moving the whole inbox finds each message

@@ -18,11 +18,12 @@ constexpr std::intptr_t kSession = 1;
 
 MaildirClient::MaildirClient(Screen& screen, std::string maildir,
                              std::chrono::milliseconds sendmailLimit)
-    : listing_(maildir), outbox_(screen, std::move(maildir), sendmailLimit) {
+    : screen_(screen), listing_(maildir), outbox_(screen, std::move(maildir), sendmailLimit) {
   InitGMime();
 }
 
 void MaildirClient::ForgetCurrent() {
+  unreadable_.reset();
   if (current_) {
     copies_.Forget(*current_);
     Recycle(std::move(current_));
@@ -57,6 +58,12 @@ void MaildirClient::Fetch() {
   index_ = -1;
   listing_.List(unreadOnly_);
   if (listing_.size() > 0) index_ = 0;
+  if (listing_.unlistable() > 0) {
+    screen_.MsgBox("No se han podido leer " + std::to_string(listing_.unlistable()) +
+                       " mensajes del buzón: otro programa les cambia el nombre sin cesar. "
+                       "Vuelva a buscar cuando termine.",
+                   mb::kOk | mb::kCritical);
+  }
 }
 
 void MaildirClient::SetMsgIndex(int value) {
@@ -75,10 +82,20 @@ ParsedMessage& MaildirClient::Current() {
     current_ = ahead_->Take(index_);
     if (current_) return *current_;
   }
-  current_ = Shell();
+  // A message that cannot be opened is a failure of its own, every time it
+  // is asked for: never what the holder kept of the message before.
+  if (unreadable_) throw *unreadable_;
+  std::unique_ptr<ParsedMessage> parsed = Shell();
   off_t size = 0;
-  Fd file = listing_.Open(index_, size);
-  ReadMessage(std::move(file), size, Kept(), *current_);
+  try {
+    Fd file = listing_.Open(index_, size);
+    ReadMessage(std::move(file), size, Kept(), *parsed);
+  } catch (const Failure& f) {
+    unreadable_ = std::make_unique<Failure>(f);
+    Recycle(std::move(parsed));
+    throw;
+  }
+  current_ = std::move(parsed);
   return *current_;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/failure.h"
 #include "base/mail_session.h"
 #include "base/screen.h"
 #include "platform/posix/attachment_copies.h"
@@ -73,12 +74,14 @@ class MaildirClient : public MAPISession, public ComposingMessages {
   void ReadAhead();
   MimeBuffers& Kept();
 
+  Screen& screen_;
   MaildirListing listing_;
   MaildirOutbox outbox_;
   AttachmentCopies copies_;
   bool unreadOnly_ = true;
   int index_ = -1;
   std::unique_ptr<ParsedMessage> current_;
+  std::unique_ptr<Failure> unreadable_;                 // why the current message could not be read
   std::vector<std::unique_ptr<ParsedMessage>> shells_;  // emptied, for the next messages
   std::unique_ptr<MimeBuffers> buffers_;                // made when first needed
   std::unique_ptr<ParseAhead> ahead_;  // last: its thread ends before what it was given goes

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <memory>
 #include <thread>
 #include <tuple>
+#include <unordered_set>
 
 #include "base/failure.h"
 #include "platform/posix/errno_failure.h"
@@ -77,28 +79,62 @@ void MaildirListing::List(bool unreadOnly) {
   fetched_.clear();
   names_.clear();
   byUnique_.clear();
+  unlistable_ = 0;
   for (unsigned char folder = 0; folder < 2; ++folder) {
     const std::string path = maildir_ + "/" + kFolders[folder];
-    Fd& fd = folders_[folder];
-    fd.Reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    const bool listed =
-        fd.get() >= 0 && ForEachName(fd.get(), [&](const char* file) {
-          const std::string_view name = file;
-          const size_t info = name.find(":2,");
-          const std::string_view flags =
-              info == std::string_view::npos ? "" : name.substr(info + 3);
-          if (flags.find('T') != std::string_view::npos) return;
-          if (unreadOnly && flags.find('S') != std::string_view::npos) return;
-          struct stat st;
-          if (::fstatat(fd.get(), file, &st, 0) != 0 || !S_ISREG(st.st_mode)) {
-            return;  // gone meanwhile
-          }
-          fetched_.push_back({names_.size(), static_cast<long long>(st.st_mtime),
-                              static_cast<unsigned short>(name.size()),
-                              static_cast<unsigned short>(UniqueOfName(name).size()), folder, 0});
-          names_.append(name) += '\0';
+    folders_[folder].Reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folders_[folder].get() < 0) throw ErrnoFailure(errno, path);
+  }
+  // A reader may miss a message that another reader renames while it reads
+  // the folder (flags set, moved to cur/): it may see neither name. Every
+  // name that appears meanwhile is told by the watch set before the first
+  // reading, and the folders are read again, joined by unique name, until
+  // a reading saw no change at all.
+  const Fd watch = Watch();
+  std::unordered_set<std::string> known, missed;  // unique names, once anything changed
+  const auto knowAll = [&] {
+    if (known.empty()) {
+      for (const Entry& entry : fetched_) known.emplace(UniqueOf(entry));
+    }
+  };
+  const auto add = [&](unsigned char folder, std::string_view name) {
+    const size_t info = name.find(":2,");
+    const std::string_view flags = info == std::string_view::npos ? "" : name.substr(info + 3);
+    if (flags.find('T') != std::string_view::npos) return true;
+    if (unreadOnly && flags.find('S') != std::string_view::npos) return true;
+    const std::string_view unique = UniqueOfName(name);
+    if (!known.empty() && known.contains(std::string(unique))) return true;
+    struct stat st;
+    if (::fstatat(folders_[folder].get(), std::string(name).c_str(), &st, 0) != 0 ||
+        !S_ISREG(st.st_mode)) {
+      return false;  // gone meanwhile
+    }
+    fetched_.push_back({names_.size(), static_cast<long long>(st.st_mtime),
+                        static_cast<unsigned short>(name.size()),
+                        static_cast<unsigned short>(unique.size()), folder, 0});
+    names_.append(name) += '\0';
+    if (!known.empty()) known.emplace(unique);
+    return true;
+  };
+  for (int reading = 0;; ++reading) {
+    for (unsigned char folder = 0; folder < 2; ++folder) {
+      if (!ForEachName(folders_[folder].get(), [&](const char* file) { add(folder, file); })) {
+        throw ErrnoFailure(errno, maildir_ + "/" + kFolders[folder]);
+      }
+    }
+    const bool changed =
+        watch.get() < 0 || Appeared(watch.get(), [&](unsigned char folder, std::string_view name) {
+          knowAll();
+          if (known.contains(std::string(UniqueOfName(name)))) return;
+          // Renamed again already: its next name is told, or the next reading finds it.
+          if (!add(folder, name)) missed.emplace(UniqueOfName(name));
         });
-    if (!listed) throw ErrnoFailure(errno, path);
+    if (!changed) break;
+    knowAll();
+    if (watch.get() < 0 ? reading == 1 : reading == kReadings) {
+      for (const std::string& unique : missed) unlistable_ += known.contains(unique) ? 0 : 1;
+      break;
+    }
   }
   // A message moved from new/ to cur/ between the two listings is in both:
   // it is read once, as it is in cur/.
@@ -112,6 +148,37 @@ void MaildirListing::List(bool unreadOnly) {
   std::sort(fetched_.begin(), fetched_.end(), [&](const Entry& a, const Entry& b) {
     return a.delivered != b.delivered ? a.delivered < b.delivered : UniqueOf(a) < UniqueOf(b);
   });
+}
+
+Fd MaildirListing::Watch() const {
+  Fd watch(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+  for (const Fd& folder : folders_) {
+    // The very folders opened, whatever has been put at their paths since.
+    const std::string path = "/proc/self/fd/" + std::to_string(folder.get());
+    if (watch.get() >= 0 &&
+        ::inotify_add_watch(watch.get(), path.c_str(), IN_CREATE | IN_MOVED_TO | IN_ONLYDIR) < 0) {
+      watch.Reset(-1);
+    }
+  }
+  return watch;
+}
+
+template <class Visit>
+bool MaildirListing::Appeared(int watch, Visit&& visit) const {
+  // The watches are numbered as they were added: new/ 1, cur/ 2.
+  alignas(inotify_event) char buffer[16384];
+  bool any = false;
+  for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;) {
+    for (ssize_t at = 0; at < n;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      any = true;
+      if (event->mask & IN_Q_OVERFLOW) continue;  // the next reading is read whole
+      if (event->len == 0 || event->name[0] == '.' || event->wd < 1 || event->wd > 2) continue;
+      visit(static_cast<unsigned char>(event->wd - 1), std::string_view(event->name));
+    }
+  }
+  return any;
 }
 
 Fd MaildirListing::Open(int index, off_t& size) {

@@ -25,6 +25,9 @@ class MaildirListing {
   // and, when unreadOnly, those read; a failure when one cannot be listed.
   void List(bool unreadOnly);
   int size() const { return static_cast<int>(fetched_.size()); }
+  // How many messages the last listing saw renamed but could never find
+  // under a name: another reader renames them without pause.
+  int unlistable() const { return unlistable_; }
   // Seconds since the epoch.
   long long Delivered(int index) const { return fetched_[static_cast<size_t>(index)].delivered; }
   // Opens a listed message, wherever another reader has moved it since, and
@@ -52,6 +55,17 @@ class MaildirListing {
   // the file system stamps changes with.
   static constexpr std::chrono::nanoseconds kQuiet = std::chrono::milliseconds(20);
 
+  // How many times more the folders are read while other readers keep
+  // changing them, before the names told by the watch alone must do.
+  static constexpr int kReadings = 20;
+
+  // A watch of both folders for names that appear in them; none when the
+  // system cannot give one.
+  Fd Watch() const;
+  // Calls visit with the folder and name of each name the watch has told
+  // of since last asked; whether anything changed.
+  template <class Visit>
+  bool Appeared(int watch, Visit&& visit) const;
   std::string_view NameOf(const Entry& entry) const;
   std::string_view UniqueOf(const Entry& entry) const;
   int OpenEntry(Entry& entry, off_t& size);
@@ -64,6 +78,7 @@ class MaildirListing {
   std::string maildir_;
   Fd folders_[2]{Fd(-1), Fd(-1)};  // new/ and cur/ while listed
   std::vector<Entry> fetched_;
+  int unlistable_ = 0;
   std::string names_;
   std::vector<unsigned> byUnique_;  // fetched_ in the order of their unique names, once needed
   // Where the last message found moved had gone, and what followed its
