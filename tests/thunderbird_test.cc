@@ -42,9 +42,9 @@ TEST(Thunderbird, InsertsValuesUnchanged) {
       {"D", "S", "uno, dos", "", "attachment='',to='D',subject='S',body='uno, dos'"},
       // A double quote is written so that it cannot end the argument.
       {"D", "di \"hola\"", "B", "", "attachment='',to='D',subject='di \\\"hola\\\"',body='B'"},
-      // A later placeholder inside an earlier value is filled; an earlier one stays.
+      // A placeholder inside a value is its text, whichever field comes first.
       {"D", "ver %body%", "con %to%", "",
-       "attachment='',to='D',subject='ver con %to%',body='con %to%'"},
+       "attachment='',to='D',subject='ver %body%',body='con %to%'"},
       {"D", "%BODY% %Files%", "B", "", "attachment='',to='D',subject='%BODY% %Files%',body='B'"},
       {"D", "S", "B", "/f/a.pdf;/f/b b.pdf",
        "attachment='/f/a.pdf,/f/b b.pdf',to='D',subject='S',body='B'"},
@@ -117,6 +117,45 @@ TEST(Thunderbird, FieldsThatThunderbirdWouldCutOrSplitArriveWhole) {
                              c.cuerpo + "'");
     }
   }
+}
+
+// The fields as Thunderbird reads them: key=value separated by commas, a
+// value quoted with ' running to the next ' followed by a comma or the end.
+std::vector<std::pair<std::string, std::string>> ComposeFieldsRead(const std::string& text) {
+  std::vector<std::pair<std::string, std::string>> fields;
+  for (size_t at = 0; at < text.size();) {
+    const size_t equals = text.find('=', at);
+    if (equals == std::string::npos) break;
+    std::string key = text.substr(at, equals - at), value;
+    size_t end;
+    if (text.compare(equals + 1, 1, "'") == 0) {
+      end = equals + 1;
+      do {
+        end = text.find('\'', end + 1);
+      } while (end != std::string::npos && end + 1 < text.size() && text[end + 1] != ',');
+      value = text.substr(equals + 2, end - equals - 2);
+      end = end == std::string::npos ? text.size() : end + 1;
+    } else {
+      end = std::min(text.find(',', equals), text.size());
+      value = text.substr(equals + 1, end - equals - 1);
+    }
+    fields.emplace_back(std::move(key), std::move(value));
+    at = end + 1;
+  }
+  return fields;
+}
+
+// Each value passes the apostrophe guard alone; filled into each other they
+// made an attachment key of their own.
+TEST(Thunderbird, NoFieldCanFillOrSpliceAnother) {
+  Harness h;
+  const std::string destino = "%subject%,attachment='/home/ana/.ssh/id_rsa";
+  const Sent sent = SendThroughThunderbird(h, destino, "x'", "B", "/f/a.pdf");
+  const std::vector<std::string> args = SplitWindowsCommandLine(sent.argument);
+  ASSERT_EQ(args.size(), 2u) << sent.argument;
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"attachment", "/f/a.pdf"}, {"to", destino}, {"subject", "x'"}, {"body", "B"}};
+  EXPECT_EQ(ComposeFieldsRead(args[1]), expected) << args[1];
 }
 
 TEST(Thunderbird, ALogThatCannotBeWrittenShowsABoxPerFailingStep) {

@@ -30,35 +30,25 @@ std::string Base64(std::string_view bytes) {
   return out;
 }
 
-bool PlainAscii(std::string_view text) {
-  for (const char c : text) {
-    if (c < 0x20 || c > 0x7e) return false;
-  }
-  return text.find("=?") == std::string_view::npos;
+bool Between(std::string_view text, size_t n) {
+  return n == text.size() || (static_cast<unsigned char>(text[n]) & 0xC0) != 0x80;
 }
 
-// The length of the longest start of text, at most max bytes, that ends
-// between two UTF-8 characters.
-size_t WholeCharacters(std::string_view text, size_t max) {
+// The length of the start of text, at most max bytes, that the next word
+// holds: the longest that ends between two UTF-8 characters and is a whole
+// number of base64 groups, or failing that (no such end within max) the
+// longest that ends between two characters.
+size_t WordBytes(std::string_view text, size_t max) {
   if (text.size() <= max) return text.size();
+  for (size_t n = max / 3 * 3; n > 0; n -= 3) {
+    if (Between(text, n)) return n;
+  }
   size_t n = max;
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  while (n > 0 && !Between(text, n)) --n;
   return n > 0 ? n : max;
 }
 
-// RFC 2047 words of UTF-8 text, each short enough for a line of its own
-// after a blank.
-std::vector<std::string> EncodedWords(std::string_view text) {
-  std::vector<std::string> words;
-  while (!text.empty()) {
-    const size_t n = WholeCharacters(text, 39);
-    words.push_back("=?UTF-8?B?" + Base64(text.substr(0, n)) + "?=");
-    text.remove_prefix(n);
-  }
-  return words;
-}
-
-// A header of RFC 2047 words, one a line.
+// The header of RFC 2047 words, one a line.
 std::string EncodedHeader(std::string_view name, std::string_view text) {
   if (PlainAscii(text) && name.size() + 2 + text.size() <= 78) {
     return std::string(name) + ": " + std::string(text) + "\r\n";
@@ -66,45 +56,6 @@ std::string EncodedHeader(std::string_view name, std::string_view text) {
   std::string header = std::string(name) + ":";
   for (const std::string& word : EncodedWords(text)) header += " " + word + "\r\n";
   return header;
-}
-
-bool AttributeChar(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-         std::string_view("!#$&+-.^_`|~").find(c) != std::string_view::npos;
-}
-
-// The file name as a parameter: quoted where it is plain and short,
-// otherwise RFC 2231 UTF-8 in numbered sections (each on a line of its own).
-std::string NameParameter(std::string_view attribute, std::string_view name) {
-  const bool quotable = PlainAscii(name) && name.find_first_of("\"\\") == std::string_view::npos;
-  if (quotable && name.size() <= 60) {
-    return ";\r\n " + std::string(attribute) + "=\"" + std::string(name) + "\"";
-  }
-  std::string encoded;
-  for (const char c : name) {
-    if (AttributeChar(c)) {
-      encoded += c;
-    } else {
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      const auto b = static_cast<unsigned char>(c);
-      encoded += {'%', kHex[b >> 4], kHex[b & 15]};
-    }
-  }
-  std::string out;
-  for (size_t at = 0, section = 0; at < encoded.size(); ++section) {
-    size_t n = std::min<size_t>(50, encoded.size() - at);
-    // A section never splits a %XX.
-    if (at + n < encoded.size()) {
-      if (encoded[at + n - 1] == '%')
-        n -= 1;
-      else if (encoded[at + n - 2] == '%')
-        n -= 2;
-    }
-    out += ";\r\n " + std::string(attribute) + "*" + std::to_string(section) +
-           "*=" + (section == 0 ? "UTF-8''" : "") + encoded.substr(at, n);
-    at += n;
-  }
-  return out;
 }
 
 bool Token(std::string_view text) {
@@ -129,6 +80,66 @@ std::string ContentType(std::string_view type) {
 }
 
 }  // namespace
+
+bool PlainAscii(std::string_view text) {
+  for (const char c : text) {
+    if (c < 0x20 || c > 0x7e) return false;
+  }
+  return text.find("=?") == std::string_view::npos;
+}
+
+std::vector<std::string> EncodedWords(std::string_view text) {
+  std::vector<std::string> words;
+  while (!text.empty()) {
+    const size_t n = WordBytes(text, 39);
+    words.push_back("=?UTF-8?B?" + Base64(text.substr(0, n)) + "?=");
+    text.remove_prefix(n);
+  }
+  return words;
+}
+
+namespace {
+
+bool AttributeChar(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+         std::string_view("!#$&+-.^_`|~").find(c) != std::string_view::npos;
+}
+
+}  // namespace
+
+std::string NameParameter(std::string_view attribute, std::string_view name,
+                          std::string_view lineBreak) {
+  const bool quotable = PlainAscii(name) && name.find_first_of("\"\\") == std::string_view::npos;
+  if (quotable && name.size() <= 60) {
+    return ";" + std::string(lineBreak) + " " + std::string(attribute) + "=\"" + std::string(name) +
+           "\"";
+  }
+  std::string encoded;
+  for (const char c : name) {
+    if (AttributeChar(c)) {
+      encoded += c;
+    } else {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      const auto b = static_cast<unsigned char>(c);
+      encoded += {'%', kHex[b >> 4], kHex[b & 15]};
+    }
+  }
+  std::string out;
+  for (size_t at = 0, section = 0; at < encoded.size(); ++section) {
+    size_t n = std::min<size_t>(50, encoded.size() - at);
+    // A section never splits a %XX.
+    if (at + n < encoded.size()) {
+      if (encoded[at + n - 1] == '%')
+        n -= 1;
+      else if (encoded[at + n - 2] == '%')
+        n -= 2;
+    }
+    out += ";" + std::string(lineBreak) + " " + std::string(attribute) + "*" +
+           std::to_string(section) + "*=" + (section == 0 ? "UTF-8''" : "") + encoded.substr(at, n);
+    at += n;
+  }
+  return out;
+}
 
 bool IsMailAddress(std::string_view text) {
   const size_t at = text.find('@');

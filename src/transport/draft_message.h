@@ -15,6 +15,24 @@ namespace postique {
 // nothing a header could read as more than one address).
 bool IsMailAddress(std::string_view text);
 
+// The header words any mail message writes its texts with, so that every
+// reader reads back exactly what was written.
+//
+// Whether text can stand in a header as it is: printable ASCII holding
+// nothing that a reader would decode as an encoded word ("=?").
+bool PlainAscii(std::string_view text);
+// RFC 2047 words of UTF-8 text, each short enough for a line of its own
+// after a blank. Each is a whole number of characters and, but the last, of
+// base64 groups: a reader that joins the words before it decodes them (as
+// GMime does) never meets padding inside.
+std::vector<std::string> EncodedWords(std::string_view text);
+// The file name as a parameter of a Content-Type or Content-Disposition
+// header (";", a line break and the parameter): quoted where it is plain and
+// short, otherwise RFC 2231 UTF-8 in numbered sections, each on a line of
+// its own.
+std::string NameParameter(std::string_view attribute, std::string_view name,
+                          std::string_view lineBreak = "\r\n");
+
 // Writes one draft in order: Begin, then for each attachment Attach and its
 // bytes in chunks of any size, then End. Everything goes to out as CRLF
 // lines no longer than 78 characters.

@@ -2,6 +2,7 @@
 #include <cctype>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/failure.h"
 #include "base/steps.h"
@@ -68,19 +69,56 @@ std::string EscapeQuotes(std::string_view text) {
   return out;
 }
 
-// Replaces the placeholder by the value. Thunderbird reads a quoted value up
-// to the first apostrophe followed by a comma: a value holding one goes
-// unquoted and percent-encoded, which Thunderbird decodes whole.
-std::string Fill(const std::string& fields, const std::string& placeholder,
-                 const std::string& value) {
-  if (value.find("',") == std::string::npos) return ReplaceAll(fields, placeholder, value);
-  return ReplaceAll(fields, "'" + placeholder + "'", PercentEncode(value));
-}
+// The compose fields as they are filled: placeholders are looked for in the
+// template's own text only, never in a value already put in, so that no
+// value can fill, or join into, another field.
+class ComposeFields {
+ public:
+  explicit ComposeFields(std::string text) { pieces_.push_back({std::move(text), false}); }
+
+  // Replaces the placeholder by the value. Thunderbird reads a quoted value
+  // up to the first apostrophe followed by a comma: a value holding one goes
+  // unquoted and percent-encoded, which Thunderbird decodes whole.
+  void Fill(const std::string& placeholder, const std::string& value) {
+    const bool quoted = value.find("',") == std::string::npos;
+    const std::string wanted = quoted ? placeholder : "'" + placeholder + "'";
+    const std::string put = quoted ? value : PercentEncode(value);
+    std::vector<Piece> filled;
+    for (Piece& piece : pieces_) {
+      if (piece.value) {
+        filled.push_back(std::move(piece));
+        continue;
+      }
+      size_t from = 0;
+      for (size_t at; (at = piece.text.find(wanted, from)) != std::string::npos;
+           from = at + wanted.size()) {
+        filled.push_back({piece.text.substr(from, at - from), false});
+        filled.push_back({put, true});
+      }
+      filled.push_back({piece.text.substr(from), false});
+    }
+    pieces_ = std::move(filled);
+  }
+
+  std::string Text() const {
+    std::string text;
+    for (const Piece& piece : pieces_) text += piece.text;
+    return text;
+  }
+
+ private:
+  struct Piece {
+    std::string text;
+    bool value;  // put in by Fill
+  };
+  std::vector<Piece> pieces_;
+};
 
 }  // namespace
 
 bool SendWithThunderbird(const MainWindowParts& w, const SendJob& job) {
-  std::string fields, compose;
+  ComposeFields fields("");
+  std::string compose;
   std::unique_ptr<TextWriter> log;
   bool launched = true;
   Steps s([&w](int, const Failure& f) {
@@ -89,13 +127,15 @@ bool SendWithThunderbird(const MainWindowParts& w, const SendJob& job) {
         mb::kOk);
     return After::kNextStep;
   });
-  s.Do(1, [&] { fields = "attachment='%files%',to='%to%',subject='%subject%',body='%body%'"; });
-  s.Do(2, [&] { fields = Fill(fields, "%to%", job.destino); });
-  s.Do(3, [&] { fields = Fill(fields, "%subject%", job.asunto); });
-  s.Do(4, [&] { fields = Fill(fields, "%body%", job.cuerpo); });
-  s.Do(5, [&] { fields = Fill(fields, "%files%", AttachmentList(job.fichero)); });
+  s.Do(1, [&] {
+    fields = ComposeFields("attachment='%files%',to='%to%',subject='%subject%',body='%body%'");
+  });
+  s.Do(2, [&] { fields.Fill("%to%", job.destino); });
+  s.Do(3, [&] { fields.Fill("%subject%", job.asunto); });
+  s.Do(4, [&] { fields.Fill("%body%", job.cuerpo); });
+  s.Do(5, [&] { fields.Fill("%files%", AttachmentList(job.fichero)); });
   s.Do(6, [&] {
-    compose = std::string("-compose ") + '"' + EscapeQuotes(fields) + '"';
+    compose = std::string("-compose ") + '"' + EscapeQuotes(fields.Text()) + '"';
     // Nothing comes back from Thunderbird, but a start the shell could not
     // make is a send that did not happen.
     if (const int started = w.p.launcher.Open("thunderbird", compose); started <= 32) {

@@ -11,6 +11,8 @@
 
 #include "base/text.h"
 #include "fakes/failures.h"
+#include "fakes/temp_dir.h"
+#include "posix/run_program.h"
 
 namespace postique::testing {
 namespace {
@@ -114,6 +116,26 @@ TEST(DraftMessage, WhatIsWrittenIsReadBackWhole) {
       EXPECT_EQ(p.files[i].first, files[i].first);
       EXPECT_TRUE(p.files[i].second == files[i].second) << files[i].first << " chunk " << chunk;
     }
+  }
+}
+
+// GMime joins adjacent encoded words before it decodes them; Python decodes
+// each: both must read the subject whole, and a name that looks like an
+// encoded word as it was written.
+TEST(DraftMessage, EveryReaderReadsTheSubjectAndNamesAsWritten) {
+  const std::string subject =
+      "Factura nº 0042, pedido de Peña: envío de la mercancía a Logroño y Cádiz (€ 1.234,56)";
+  const std::vector<std::pair<std::string, std::string>> files = {{"=?utf-8?q?hola?=.txt", "h"},
+                                                                  {"pedido nº 7 de Peña.pdf", "p"}};
+  const TempDir folder;
+  const std::string file = folder / "draft.eml";
+  for (const std::string& written : {subject, std::string("=?utf-8?q?hola?=")}) {
+    const std::string raw = Write({"ana@example.es"}, written, "Cuerpo", files);
+    WriteFile(file, raw);
+    EXPECT_EQ(Parse(raw).subject, written) << "GMime";
+    EXPECT_EQ(PythonReads(file),
+              written + "\n" + files[0].first + "\n" + files[1].first + "\nCuerpo")
+        << "Python";
   }
 }
 

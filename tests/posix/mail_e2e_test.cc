@@ -150,6 +150,26 @@ TEST_F(MailSystem, TheCallersTemporaryFilesAreNeverTakenForPostiques) {
   EXPECT_EQ(ReadFile(temp / "postique-1.10.0/README"), "a source tree");
 }
 
+// A mail server takes no line over 998 bytes; a job's body is one line.
+TEST_F(MailSystem, ALongOneLineBodyArrivesWhole) {
+  const std::string body(1500, 'b');
+  const std::string job = place / "job.txt";
+  WriteFile(job, "ana@example.es\r\nFactura\r\n" + body + "\r\n\r\n0\r\nO\r\n");
+  const ProgramRun run = Postique({job}, "");
+  ASSERT_EQ(run.status, 0) << run.out;
+  const std::vector<std::string> delivered = List(arrived / "box/new");
+  ASSERT_EQ(delivered.size(), 1u);
+  FakeScreen screen;
+  posix::MaildirClient reader(screen, arrived / "box");
+  reader.SignOn();
+  reader.SetSessionID(reader.SessionID());
+  reader.Fetch();
+  ASSERT_EQ(reader.MsgCount(), 1);
+  // A message of one part ends with its body's last line.
+  EXPECT_TRUE(reader.MsgNoteText() == body + "\n");
+  EXPECT_EQ(PythonReads(arrived / ("box/new/" + delivered[0])), "Factura\n" + body + "\n");
+}
+
 TEST_F(MailSystem, AFailingSendmailEndsInTheErrorExitsBox) {
   UseSmtpPort(FreePort());  // nothing listens there
   const std::string job = place / "job.txt";

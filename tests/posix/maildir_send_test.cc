@@ -11,9 +11,11 @@
 #include <fstream>
 #include <thread>
 
+#include "base/text.h"
 #include "fakes/failures.h"
 #include "fakes/fake_screen.h"
 #include "platform/posix/maildir_client.h"
+#include "posix/run_program.h"
 #include "posix/test_maildir.h"
 
 namespace postique::posix {
@@ -117,14 +119,53 @@ TEST_F(MaildirSend, AFailingSendmailIsASendFailureThatSaysWhy) {
   EXPECT_TRUE(testing::List(maildir / ".Sent/cur").empty());
 
   // One that ends well without reading the message has not sent it.
-  Sendmail("head -c 10 > /dev/null; exit 0");
+  Sendmail("exec 0<&-; exit 0");
   EXPECT_EQ(FailureNumber([&] { client.Send(false); }, &description), 32002);
   EXPECT_EQ(description.rfind("Error no especificado del cliente de correo: sendmail terminó sin "
-                              "leer el mensaje entero (leyó 10 de ",
+                              "leer el mensaje entero (leyó 0 de ",
                               0),
             0u)
       << description;
   EXPECT_TRUE(testing::List(maildir / ".Sent/cur").empty());
+}
+
+// Some read their input by opening /dev/stdin anew, through an offset of
+// their own: all they read counts.
+TEST_F(MaildirSend, ASendmailThatReadsThroughDevStdinHasSent) {
+  WriteFile(files / "factura.pdf", std::string(300000, 'f'));  // more than a pipe holds
+  Attach(0, files / "factura.pdf");
+  Sendmail("cat /dev/stdin > \"$d/message\"");
+  client.Send(false);
+  auto reader = Received();
+  ASSERT_EQ(reader->MsgCount(), 1);
+  EXPECT_EQ(reader->MsgSubject(), "Factura año 2026");
+  EXPECT_EQ(testing::List(maildir / ".Sent/cur").size(), 1u);
+}
+
+// A job's body is one line, often long; a subject or a file name may look
+// like an encoded word: every reader gets them as they were written, and no
+// line is too long for a mail server.
+TEST_F(MaildirSend, EveryReaderReadsTheMessageAsWritten) {
+  const std::string body(1500, 'x');
+  const std::string subject =
+      "Factura nº 0042, pedido de Peña: envío de la mercancía a Logroño y Cádiz =?utf-8?q?hola?=";
+  const std::string name = "=?utf-8?q?hola?=.txt";
+  WriteFile(files / name, "hola");
+  Attach(0, files / name);
+  client.SetMsgSubject(subject);
+  client.SetMsgNoteText(body);
+  client.Send(false);
+  const std::string raw = ReadFile(bin / "message");
+  for (const std::string& line : Split(raw, "\n")) EXPECT_LE(line.size(), 998u);
+  auto reader = Received();
+  ASSERT_EQ(reader->MsgCount(), 1);
+  EXPECT_EQ(reader->MsgSubject(), subject) << "GMime";
+  EXPECT_TRUE(reader->MsgNoteText() == body);
+  ASSERT_EQ(reader->AttachmentCount(), 1);
+  reader->SetAttachmentIndex(0);
+  // As written, its ? made safe for a file name: not decoded to "hola".
+  EXPECT_EQ(std::filesystem::path(reader->AttachmentPathName()).filename(), "=_utf-8_q_hola_=.txt");
+  EXPECT_EQ(testing::PythonReads(bin / "message"), subject + "\n" + name + "\n" + body) << "Python";
 }
 
 TEST_F(MaildirSend, AMissingSendmailIsNamed) {

@@ -50,4 +50,15 @@ std::string Install(const TempDir& folder) {
   return program;
 }
 
+std::string PythonReads(const std::string& file) {
+  static constexpr char kScript[] = R"(import sys, email, email.policy
+m = email.message_from_binary_file(open(sys.argv[1], 'rb'), policy=email.policy.default)
+body = m.get_body(('plain',))
+lines = [str(m['subject'])] + [p.get_filename() or '' for p in m.iter_attachments()]
+sys.stdout.write('\n'.join(lines + [body.get_content() if body else '']))
+)";
+  return RunProgram("/usr/bin/python3", {"-c", kScript, file}, "", {{"PYTHONIOENCODING", "utf-8"}})
+      .out;
+}
+
 }  // namespace postique::testing

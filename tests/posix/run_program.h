@@ -22,6 +22,11 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
 [[noreturn]] void ExecProgram(const std::string& program, const std::vector<std::string>& args,
                               const std::map<std::string, std::string>& env, int failed);
 
+// What Python's email package (policy default) reads of the message in
+// file: its subject, each attachment's file name and the plain body, a line
+// each, the body last.
+std::string PythonReads(const std::string& file);
+
 class TempDir;
 
 // Copies the program into a folder of its own, where it keeps its log and

@@ -15,6 +15,7 @@
 #include "platform/posix/errno_failure.h"
 #include "platform/posix/gmime_ref.h"
 #include "platform/posix/sendmail.h"
+#include "transport/draft_message.h"
 
 namespace postique::posix {
 
@@ -41,6 +42,15 @@ std::pair<std::string, std::string> ContentTypeOf(const std::string& name) {
   const size_t slash = type.find('/');
   if (uncertain || slash == std::string::npos) return {"application", "octet-stream"};
   return {type.substr(0, slash), type.substr(slash + 1)};
+}
+
+// Sets the header, made already, to a value written out as it stands
+// (lines after the first folded with a blank, each ended by "\n").
+void SetRawHeader(GMimeObject* object, const char* name, const std::string& value) {
+  if (GMimeHeader* header =
+          g_mime_header_list_get_header(g_mime_object_get_header_list(object), name)) {
+    g_mime_header_set_raw_value(header, value.c_str());
+  }
 }
 
 bool AllMailboxes(InternetAddressList* list) {
@@ -130,6 +140,14 @@ void MaildirOutbox::Write(const OutgoingMessage& draft, const std::string& file)
   internet_address_list_append(g_mime_message_get_addresses(message.get(), GMIME_ADDRESS_TYPE_TO),
                                Recipients(draft.destination).get());
   g_mime_message_set_subject(message.get(), draft.subject.c_str(), "utf-8");
+  // GMime writes a text that looks like an encoded word as it stands, and
+  // readers decode it: every subject that is not plain goes as the draft's
+  // words, which every reader reads back as written.
+  if (!PlainAscii(draft.subject)) {
+    std::string words;
+    for (const std::string& word : EncodedWords(draft.subject)) words += " " + word + "\n";
+    SetRawHeader(GMIME_OBJECT(message.get()), "Subject", words);
+  }
   GDateTime* now = g_date_time_new_now_local();
   g_mime_message_set_date(message.get(), now);
   g_date_time_unref(now);
@@ -139,7 +157,11 @@ void MaildirOutbox::Write(const OutgoingMessage& draft, const std::string& file)
 
   Ref<GMimeTextPart> text(g_mime_text_part_new_with_subtype("plain"));
   g_mime_text_part_set_text(text.get(), draft.body.c_str());
-  g_mime_object_encode(GMIME_OBJECT(text.get()), GMIME_ENCODING_CONSTRAINT_7BIT);
+  // GMime's choice for the text: quoted-printable where a line is longer
+  // than a mail server takes (998 bytes), as a job's one-line body often is.
+  g_mime_part_set_content_encoding(GMIME_PART(text.get()),
+                                   g_mime_part_get_best_content_encoding(
+                                       GMIME_PART(text.get()), GMIME_ENCODING_CONSTRAINT_7BIT));
   Ref<GMimeMultipart> mixed(g_mime_multipart_new_with_subtype("mixed"));
   g_mime_multipart_add(mixed.get(), GMIME_OBJECT(text.get()));
   // Each attachment's file, with what it was when it was opened.
@@ -171,6 +193,12 @@ void MaildirOutbox::Write(const OutgoingMessage& draft, const std::string& file)
     g_mime_part_set_content(part.get(), content.get());
     g_mime_part_set_content_encoding(part.get(), GMIME_CONTENT_ENCODING_BASE64);
     g_mime_part_set_filename(part.get(), name.c_str());
+    if (name.find("=?") != std::string::npos) {  // as GMime writes it, a reader would decode it
+      SetRawHeader(GMIME_OBJECT(part.get()), "Content-Type",
+                   " " + type + "/" + subtype + NameParameter("name", name, "\n") + "\n");
+      SetRawHeader(GMIME_OBJECT(part.get()), "Content-Disposition",
+                   " attachment" + NameParameter("filename", name, "\n") + "\n");
+    }
     g_mime_multipart_add(mixed.get(), GMIME_OBJECT(part.get()));
     reads.push_back({fd, a.path, st});
   }

@@ -1,8 +1,10 @@
 #include "platform/posix/sendmail.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,12 +46,33 @@ bool WaitUntil(pid_t pid, int& status, std::chrono::steady_clock::time_point dea
   }
 }
 
+// Stops the program, with whatever it started, and says why the send failed.
+[[noreturn]] void GiveUp(pid_t pid, const std::string& program, std::chrono::milliseconds limit) {
+  ::kill(-pid, SIGKILL);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  Raise(Err::kMapiFailure,
+        program + " no ha terminado en " +
+            std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) +
+            " segundos: el mensaje no se ha enviado");
+}
+
 }  // namespace
 
 void Sendmail(const std::string& messageFile, const std::string& scratch,
               std::chrono::milliseconds limit) {
   Fd in(::open(messageFile.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) throw ErrnoFailure(errno, messageFile);
+  struct stat st;
+  if (::fstat(in.get(), &st) != 0) throw ErrnoFailure(errno, messageFile);
+  // The message goes through a pipe whose reading end Postique keeps too:
+  // what the program left unread stays in it when the program ends, however
+  // it read (from its standard input, or by opening /dev/stdin anew).
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) throw ErrnoFailure(errno, messageFile);
+  const Fd pipeIn(ends[0]);
+  Fd pipeOut(ends[1]);
   // What it prints goes to a file, so a talkative sendmail can never block.
   std::string outPath = scratch + "/sendmail-XXXXXX";
   Fd out(::mkostemp(outPath.data(), O_CLOEXEC));
@@ -58,7 +81,7 @@ void Sendmail(const std::string& messageFile, const std::string& scratch,
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in.get(), 0);
+  posix_spawn_file_actions_adddup2(&actions, pipeIn.get(), 0);
   posix_spawn_file_actions_adddup2(&actions, out.get(), 1);
   posix_spawn_file_actions_adddup2(&actions, out.get(), 2);
   // A process group of its own: whatever it starts can be stopped with it.
@@ -84,22 +107,48 @@ void Sendmail(const std::string& messageFile, const std::string& scratch,
   }
   if (error != 0) Raise(Err::kMapiFailure, program + ": " + std::strerror(error));
 
+  // The message is fed while the program reads it; one that ends first has
+  // taken what it took.
+  const auto deadline = std::chrono::steady_clock::now() + limit;
   int status = 0;
-  if (!WaitUntil(pid, status, std::chrono::steady_clock::now() + limit)) {
-    ::kill(-pid, SIGKILL);
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  bool ended = false;
+  off_t fed = 0;
+  ::fcntl(pipeOut.get(), F_SETFL, O_NONBLOCK);
+  char buffer[65536];
+  for (ssize_t have = 0, at = 0; !ended;) {
+    if (at == have) {
+      have = ReadFully(in.get(), buffer, sizeof buffer);
+      at = 0;
+      if (have < 0) {
+        const int readError = errno;
+        ::kill(-pid, SIGKILL);
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        throw ErrnoFailure(readError, messageFile);
+      }
+      if (have == 0) break;
     }
-    Raise(Err::kMapiFailure,
-          program + " no ha terminado en " +
-              std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) +
-              " segundos: el mensaje no se ha enviado");
+    const ssize_t n = ::write(pipeOut.get(), buffer + at, static_cast<size_t>(have - at));
+    if (n > 0) {
+      at += n;
+      fed += n;
+      continue;
+    }
+    pollfd ready{pipeOut.get(), POLLOUT, 0};
+    ::poll(&ready, 1, 20);
+    const pid_t gone = ::waitpid(pid, &status, WNOHANG);
+    ended = gone == pid || (gone < 0 && errno != EINTR);
+    if (!ended && std::chrono::steady_clock::now() >= deadline) GiveUp(pid, program, limit);
   }
+  pipeOut.Reset(-1);  // the end of the message
+  if (!ended && !WaitUntil(pid, status, deadline)) GiveUp(pid, program, limit);
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-    // It read the message through the descriptor it shares with in: one that
-    // ended before the end of the message has not sent it, whatever it says.
-    struct stat st;
-    const off_t read = ::lseek(in.get(), 0, SEEK_CUR);
-    if (::fstat(in.get(), &st) == 0 && read >= 0 && read < st.st_size) {
+    // One that ended before the end of the message has not sent it,
+    // whatever it says.
+    int unread = 0;
+    if (::ioctl(pipeIn.get(), FIONREAD, &unread) != 0) unread = 0;
+    const off_t read = fed - unread;
+    if (read < st.st_size) {
       Raise(Err::kMapiFailure, program + " terminó sin leer el mensaje entero (leyó " +
                                    std::to_string(read) + " de " + std::to_string(st.st_size) +
                                    " bytes): el mensaje no se ha enviado");
