@@ -220,6 +220,32 @@ TEST(OrderRetrieval, FailuresAfterTheFirstStepAreSkipped) {
   EXPECT_FALSE(Exists(h.program / "MapiIn"));
 }
 
+// Its attachments are not what could not be had: the message itself.
+TEST(OrderRetrieval, AMessageThatCannotBeReadIsSaidToBeOne) {
+  Inbox h;
+  h.Add("PEDIDO TRAMBELO", {{"p.txt", "p"}});
+  for (const char* reading : {"AttachmentCount", "MsgSubject", "AttachmentPathName"}) {
+    h.mail.Fail(reading, MakeFailure(Err::kMapiInvalidMessage));
+  }
+  h.Retrieve();
+  ASSERT_EQ(h.screen.boxes.size(), 2u) << h.screen.BoxTexts().front();
+  EXPECT_EQ(
+      h.screen.boxes[0].text.rfind("No se ha podido leer el mensaje:\r\n\r\nError 32017: ", 0), 0u)
+      << h.screen.boxes[0].text;
+  EXPECT_FALSE(Exists(h.program / "MapiIn"));
+}
+
+// A mail program that fails while it lists its inbox has not an empty one.
+TEST(OrderRetrieval, AnInboxThatCannotBeListedIsNotCalledEmpty) {
+  Inbox h;
+  h.mail.Fail("Fetch", MakeFailure(Err::kMapiFailure, "código 99"));
+  h.Retrieve();
+  EXPECT_EQ(h.screen.BoxTexts(),
+            (std::vector<std::string>{"No se ha podido leer la bandeja de entrada: Error no "
+                                      "especificado del cliente de correo: código 99.",
+                                      "0 correos analizados"}));
+}
+
 TEST(OrderRetrieval, AnUnreadableCountEndsTheScanAtOnce) {
   Inbox h;
   h.Add("PEDIDO TRAMBELO", {{"p.txt", "p"}});

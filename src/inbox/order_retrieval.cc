@@ -75,8 +75,21 @@ void InboxTools::GetArchivoPedido() {
       s.Do(130, [&] { w_.form.SetText("txtMsgNoteText", messages.MsgNoteText()); });
       s.Do(140, [&] { w_.form.SetText("lblMsgOrigDisplayName", messages.MsgOrigDisplayName()); });
       s.Do(150, [&] { w_.form.SetText("lblMsgSubject", messages.MsgSubject()); });
-      if (s.Test(160, [&] { return messages.AttachmentCount() > 0; }) &&
-          s.Test(170, [&] { return ContainsIgnoringCase(messages.MsgSubject(), filter); })) {
+      // A message that cannot be read is said to be one, not an attachment
+      // that could not be had.
+      bool unread = false;
+      const auto reading = [&unread](auto read) {
+        try {
+          return read();
+        } catch (const Failure&) {
+          unread = true;
+          throw;
+        }
+      };
+      if (s.Test(160, [&] { return reading([&] { return messages.AttachmentCount() > 0; }); }) &&
+          s.Test(170, [&] {
+            return reading([&] { return ContainsIgnoringCase(messages.MsgSubject(), filter); });
+          })) {
         s.Do(180, [&] { messages.SetAttachmentIndex(0); });
         // A failing copy must not pass for a bad name, nor leave the name of
         // the message before to be copied onto.
@@ -93,7 +106,8 @@ void InboxTools::GetArchivoPedido() {
         if (copyFailure) {
           s.Do(190, [&] {
             w_.p.screen.MsgBox(
-                Paragraphs({"No se ha podido obtener el archivo adjunto del mensaje:",
+                Paragraphs({unread ? "No se ha podido leer el mensaje:"
+                                   : "No se ha podido obtener el archivo adjunto del mensaje:",
                             "Error " + std::to_string(copyFailure->number()) + ": " +
                                 copyFailure->description()}),
                 mb::kOk | mb::kCritical);
@@ -126,6 +140,13 @@ bool InboxTools::FetchInbox() {
     w_.p.MAPIMessages1.Fetch();
     return true;
   } catch (const Failure& f) {
+    // A mail program that failed while it listed its inbox: the inbox is not
+    // empty, and the user is told why it cannot be read.
+    if (f.number() == static_cast<long>(Err::kMapiFailure)) {
+      w_.p.screen.MsgBox("No se ha podido leer la bandeja de entrada: " + f.description() + ".",
+                         mb::kOk | mb::kCritical);
+      return false;
+    }
     if (f.number() != static_cast<long>(Err::kMapiNotSupported)) throw;
     // Saying the inbox is empty would be untrue: it cannot be read.
     if (!toldInboxUnreadable_) {

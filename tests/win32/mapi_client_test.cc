@@ -1,6 +1,7 @@
 #include "platform/win32/mapi_client.h"
 
 #include <gtest/gtest.h>
+#include <psapi.h>
 
 #include <list>
 #include <map>
@@ -24,6 +25,7 @@ struct FakeMapi {
     std::string date, fromName, fromAddress, subject, body;
     bool unread = true;
     std::vector<std::pair<std::string, std::string>> files;  // name, contents
+    std::vector<std::string> handed;  // paths handed back as they are, after the files
   };
   struct Sent {
     FLAGS flags;
@@ -37,6 +39,7 @@ struct FakeMapi {
   LHANDLE session = sizeof(LHANDLE) > 4 ? static_cast<LHANDLE>(0x7000000000001ULL) : 0x70000001;
   std::vector<Message> inbox;
   bool honoursUnreadOnly = false;
+  enum { kEnds, kStartsOver, kNeverEnds } walk = kEnds;
   std::map<std::string, ULONG> fail;  // function name: the code it returns
   std::set<std::string> unknown;      // names ResolveName cannot resolve
   std::vector<Sent> sent;
@@ -102,7 +105,10 @@ ULONG WINAPI FindNext(LHANDLE session, ULONG_PTR, LPSTR, LPSTR seed, FLAGS flags
          !fake->inbox[next].unread) {
     ++next;
   }
-  if (next >= fake->inbox.size()) return MAPI_E_NO_MESSAGES;
+  if (next >= fake->inbox.size()) {
+    if (fake->walk == FakeMapi::kEnds) return MAPI_E_NO_MESSAGES;
+    if (fake->walk == FakeMapi::kStartsOver) next = 0;
+  }
   // Long ids, as some mail programs give them.
   std::string made = std::to_string(next) + std::string(400, ' ') + "x";
   made.copy(id, made.size());
@@ -114,7 +120,7 @@ ULONG WINAPI ReadMail(LHANDLE session, ULONG_PTR, LPSTR id, FLAGS flags, ULONG,
                       lpMapiMessage* out) {
   fake->readFlags.push_back(flags);
   if (const ULONG code = fake->Enter("ReadMail", session)) return code;
-  const FakeMapi::Message& m = fake->inbox.at(std::stoul(id));
+  const FakeMapi::Message& m = fake->inbox.at(std::stoul(id) % fake->inbox.size());
   auto* block = fake->Lend<MessageBlock>();
   MapiMessage& message = block->value;
   message.flFlags = m.unread ? MAPI_UNREAD : 0;
@@ -135,6 +141,12 @@ ULONG WINAPI ReadMail(LHANDLE session, ULONG_PTR, LPSTR id, FLAGS flags, ULONG,
     block->files.push_back(
         {0, 0, 0xFFFFFFFF, path.empty() ? nullptr : block->Keep(path), block->Keep(name), nullptr});
   }
+  for (const std::string& path : m.handed) {
+    block->files.push_back({0, 0, 0xFFFFFFFF,
+                            (flags & MAPI_SUPPRESS_ATTACH) ? nullptr : block->Keep(path),
+                            block->Keep("handed"), nullptr});
+  }
+  message.nFileCount = static_cast<ULONG>(block->files.size());
   message.lpFiles = block->files.empty() ? nullptr : block->files.data();
   *out = &message;
   return SUCCESS_SUCCESS;
@@ -217,8 +229,13 @@ struct Session {
   void Add(const std::string& subject, bool unread = true,
            std::vector<std::pair<std::string, std::string>> files = {}) {
     mapi.inbox.push_back({"2026/12/0" + std::to_string(mapi.inbox.size() + 1) + " 10:00",
-                          "Cliente " + subject, "SMTP:c@x.es", subject, "cuerpo " + subject, unread,
-                          std::move(files)});
+                          "Cliente " + subject,
+                          "SMTP:c@x.es",
+                          subject,
+                          "cuerpo " + subject,
+                          unread,
+                          std::move(files),
+                          {}});
   }
   FakeMapi mapi;
   MapiLibrary library;
@@ -326,10 +343,63 @@ TEST(MapiClient, AttachmentFilesAreWrittenOnlyWhenAskedForAndRemovedAfterwards) 
   EXPECT_EQ(s.mapi.freed, s.mapi.lent);
 }
 
+// A mail program may hand back, as an attachment's temporary copy, a file
+// that it keeps or that is the user's: only the files the read made in the
+// temporary folder go.
+TEST(MapiClient, OnlyTheFilesTheReadMadeInTheTemporaryFolderAreRemoved) {
+  Session s;
+  TempDir before;  // in the temporary folder, made before the read
+  const std::string old = before / "guardado.csv";
+  testing::WriteFile(old, "del usuario");
+  wchar_t here[MAX_PATH];
+  ::GetCurrentDirectoryW(MAX_PATH, here);
+  const std::string outside =
+      Utf8(here) + "\\postique-fuera-" + std::to_string(::GetTickCount64()) + ".csv";
+  testing::WriteFile(outside, "fuera");
+  s.Add("PEDIDO TRAMBELO 1", true, {{"pedido1.txt", "uno"}});
+  s.mapi.inbox.back().handed = {outside, old, "NUL", before.path()};
+  s.Add("otro");
+  s.Open();
+  s.client.SetFetchUnreadOnly(false);
+  s.client.Fetch();
+  ASSERT_EQ(s.client.AttachmentCount(), 5);
+  s.client.SetAttachmentIndex(1);
+  EXPECT_EQ(s.client.AttachmentPathName(), outside);
+  s.client.SetMsgIndex(1);
+  ASSERT_EQ(s.mapi.written.size(), 1u);
+  EXPECT_FALSE(testing::Exists(s.mapi.written[0])) << "the read's own copy";
+  EXPECT_EQ(testing::ReadFile(outside), "fuera");
+  EXPECT_EQ(testing::ReadFile(old), "del usuario");
+  EXPECT_TRUE(testing::Exists(before.path()));
+  ::DeleteFileW(Wide(outside).c_str());
+}
+
+// A mail program that starts its inbox over, or never stops giving new
+// messages, would keep the walk going for ever, its list growing.
+TEST(MapiClient, AWalkThatWouldNeverEndStopsAndLetsItsMemoryGo) {
+  for (const auto walk : {FakeMapi::kStartsOver, FakeMapi::kNeverEnds}) {
+    Session s;
+    s.Add("uno");
+    s.Add("dos");
+    s.mapi.walk = walk;
+    s.Open();
+    s.client.SetFetchUnreadOnly(false);
+    PROCESS_MEMORY_COUNTERS before{}, after{};
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &before, sizeof before);
+    std::string description;
+    EXPECT_EQ(FailureNumber([&] { s.client.Fetch(); }, &description), 32002);
+    EXPECT_NE(description.find("no deja de dar mensajes"), std::string::npos) << description;
+    EXPECT_EQ(s.client.MsgCount(), 0);
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &after, sizeof after);
+    EXPECT_LT(after.PeakWorkingSetSize - before.PeakWorkingSetSize, 64u << 20);
+    EXPECT_EQ(s.mapi.freed, s.mapi.lent);
+  }
+}
+
 TEST(MapiClient, TheProgramsEndRemovesTheAttachmentFilesAndSignsOff) {
   FakeMapi mapi;
   fake = &mapi;
-  mapi.inbox.push_back({"", "", "", "PEDIDO TRAMBELO", "", true, {{"p.txt", "p"}}});
+  mapi.inbox.push_back({"", "", "", "PEDIDO TRAMBELO", "", true, {{"p.txt", "p"}}, {}});
   const MapiLibrary library(Table(true));
   std::string left;
   {

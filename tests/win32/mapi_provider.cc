@@ -7,7 +7,10 @@
 // frees it.
 //
 // inbox.txt: one message per paragraph, lines "Subject: ...", "From: ...",
-// "Date: ...", "Body: ...", "Unread: 0|1" and any number of "Attach: PATH".
+// "Date: ...", "Body: ...", "Unread: 0|1" and any number of "Attach: PATH"
+// (a copy of the file is written for each read) and "Hand: PATH" (the path
+// itself is handed back, as a mail program that misbehaves does). While the
+// folder holds endless.txt, MAPIFindNext never runs out of new messages.
 #include <windows.h>
 // After windows.h, which it builds on.
 #include <mapi.h>
@@ -25,6 +28,7 @@ struct Message {
   std::string subject, from, date, body;
   bool unread = true;
   std::vector<std::string> attachments;
+  std::vector<bool> handed;  // per attachment: its path handed back, no copy
 };
 
 std::string Folder() {
@@ -54,7 +58,10 @@ std::vector<Message> Inbox() {
     if (key == "Date") m.date = value;
     if (key == "Body") m.body = value;
     if (key == "Unread") m.unread = value == "1";
-    if (key == "Attach") m.attachments.push_back(value);
+    if (key == "Attach" || key == "Hand") {
+      m.attachments.push_back(value);
+      m.handed.push_back(key == "Hand");
+    }
   }
   return inbox;
 }
@@ -154,7 +161,11 @@ __declspec(dllexport) ULONG WINAPI
 __declspec(dllexport) ULONG WINAPI
     MAPIFindNext(LHANDLE, ULONG_PTR, LPSTR, LPSTR seed, FLAGS, ULONG, LPSTR id) {
   const size_t next = seed && *seed ? std::stoul(seed) + 1 : 0;
-  if (next >= Inbox().size()) return MAPI_E_NO_MESSAGES;
+  static const bool endless =
+      ::GetFileAttributesA((Folder() + "\\endless.txt").c_str()) != INVALID_FILE_ATTRIBUTES;
+  if (!endless && next >= Inbox().size()) {
+    return MAPI_E_NO_MESSAGES;
+  }
   std::snprintf(id, 512, "%zu", next);
   return SUCCESS_SUCCESS;
 }
@@ -184,14 +195,20 @@ __declspec(dllexport) ULONG WINAPI
     file.nPosition = 0xFFFFFFFF;
     file.lpszFileName = Copy(name, message);
     if (flags & MAPI_SUPPRESS_ATTACH) continue;
-    // A temporary copy of its own for each file, for the caller to delete.
+    if (m.handed[i]) {
+      file.lpszPathName = Copy(original, message);
+      continue;
+    }
+    // A temporary copy of its own for each file, for the caller to delete,
+    // written afresh as a mail program writes one out of its store.
     char temp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, temp);
     const std::string folder = std::string(temp) + "postique-provider-" +
                                std::to_string(::GetTickCount64()) + "-" + std::to_string(i);
     ::CreateDirectoryA(folder.c_str(), nullptr);
     const std::string copy = folder + "\\" + name;
-    ::CopyFileA(original.c_str(), copy.c_str(), FALSE);
+    std::ifstream in(original, std::ios::binary);
+    std::ofstream(copy, std::ios::binary) << in.rdbuf();
     file.lpszPathName = Copy(copy, message);
   }
   *out = message;

@@ -146,4 +146,10 @@ std::optional<DWORD> Postique::Exit(DWORD wait) {
   return status;
 }
 
+void Postique::Kill() {
+  if (!started_) return;
+  ::TerminateProcess(process_.hProcess, 99);
+  ::WaitForSingleObject(process_.hProcess, kPatience);
+}
+
 }  // namespace postique::win32

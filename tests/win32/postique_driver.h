@@ -80,6 +80,8 @@ class Postique {
 
   // The exit status, or nothing while it still runs after the wait.
   std::optional<DWORD> Exit(DWORD wait = kPatience);
+  // Ends it from outside at once, as the task manager does, and waits for it.
+  void Kill();
 
  private:
   void Start(const std::wstring& program, const std::string& arguments, const std::wstring& folder);

@@ -217,6 +217,125 @@ TEST(PostiqueMapi, OrdersOfTheInboxLandInMapiInAndTheBrowserPagesThrough) {
   EXPECT_EQ(ProviderCopies(), 0) << "a temporary attachment file was left behind";
 }
 
+// A mail program that hands back, as an attachment's temporary copy, a
+// file it keeps (one outside the temporary folder, one that was there before
+// the read): the scan leaves them, and removes only the copies it made.
+TEST(PostiqueMapi, OnlyTheMailProgramsOwnTemporaryCopiesAreRemoved) {
+  ProviderCopies(true);
+  Mailbox mail;
+  mail.registry.SetOurs();
+  TempDir folder, files;
+  const std::string outside = "C:\\postique-fuera-" + std::to_string(::GetTickCount64()) + ".csv";
+  WriteFile(outside, "fuera");
+  WriteFile(files / "guardado.csv", "del usuario");
+  WriteFile(files / "pedido9.txt", "pedido 9");
+  WriteFile(mail.folder / "inbox.txt",
+            "Subject: PEDIDO TRAMBELO 9\r\nFrom: Cliente\r\nDate: 2026/12/01 09:00\r\n"
+            "Body: b\r\nAttach: " +
+                files / "pedido9.txt" + "\r\nHand: " + outside +
+                "\r\nHand: " + files / "guardado.csv" +
+                "\r\n\r\nSubject: PEDIDO TRAMBELO 10\r\nFrom: Cliente\r\n"
+                "Date: 2026/12/01 10:00\r\nBody: b\r\nHand: " +
+                outside + "\r\n");
+  Postique postique(folder, "");
+  const std::string name = outside.substr(3);
+  for (const std::string& copied : {std::string("pedido9.txt"), name}) {
+    const HWND box = postique.WaitForBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(BoxText(box), "Se ha copiado un archivo de datos en \r\n\r\n" +
+                                Join(folder / "MapiIn", copied) +
+                                "\r\n\r\nProcese el archivo antes de continuar");
+    Press(box, IDOK);
+  }
+  const HWND box = postique.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(BoxText(box), "2 correos analizados");
+  Press(box, IDOK);
+  const HWND main = postique.WaitForWindow(kMainTitle, false);
+  ASSERT_NE(main, nullptr);
+  ::PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(postique.Exit(), 0u);
+  EXPECT_EQ(ReadFile(outside), "fuera");
+  EXPECT_EQ(ReadFile(files / "guardado.csv"), "del usuario");
+  EXPECT_EQ(ProviderCopies(), 0) << "a temporary attachment file was left behind";
+  ::DeleteFileW(Wide(outside).c_str());
+}
+
+// One that gives a new message every time it is asked, for ever.
+TEST(PostiqueMapi, AMailProgramThatNeverStopsListingIsStoppedWithABox) {
+  Mailbox mail;
+  mail.registry.SetOurs();
+  WriteFile(mail.folder / "inbox.txt", "Subject: uno\r\nFrom: a\r\nDate: 2026/12/01 09:00\r\n");
+  WriteFile(mail.folder / "endless.txt", "");
+  TempDir folder;
+  Postique postique(folder, "");
+  HWND box = postique.WaitForBox();
+  ASSERT_NE(box, nullptr) << "a box, never a hang";
+  EXPECT_EQ(BoxText(box).rfind("No se ha podido leer la bandeja de entrada: ", 0), 0u)
+      << BoxText(box);
+  EXPECT_NE(BoxText(box).find("no deja de dar mensajes"), std::string::npos) << BoxText(box);
+  Press(box, IDOK);
+  box = postique.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(BoxText(box), "0 correos analizados");
+  Press(box, IDOK);
+  const HWND main = postique.WaitForWindow(kMainTitle, false);
+  ASSERT_NE(main, nullptr);
+  ::PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(postique.Exit(), 0u);
+}
+
+// Ended from outside while it copies a large order: nothing half is left in
+// the order folder, hidden or not, and the next run copies it whole.
+TEST(PostiqueMapi, ARunKilledMidCopyLeavesNothingStaged) {
+  ProviderCopies(true);
+  Mailbox mail;
+  mail.registry.SetOurs();
+  TempDir folder, files;
+  std::string order(96 << 20, 'p');
+  order.replace(0, 5, "%PDF-");
+  WriteFile(files / "pedido.pdf", order);
+  WriteFile(mail.folder / "inbox.txt",
+            "Subject: PEDIDO TRAMBELO grande\r\nFrom: Cliente\r\nDate: 2026/12/01 09:00\r\n"
+            "Body: b\r\nAttach: " +
+                files / "pedido.pdf" + "\r\n");
+  const auto staged = [&] {
+    std::vector<std::string> found;
+    std::error_code none;
+    for (const auto& entry : std::filesystem::directory_iterator(folder / "MapiIn", none)) {
+      if (entry.path().filename().string() != "pedido.pdf") found.push_back(entry.path().string());
+    }
+    return found;
+  };
+  {
+    Postique killed(folder, "");
+    bool copying = false;
+    for (int i = 0; i < 60000 && !copying; ++i) {
+      copying = !staged().empty();
+      if (!copying) ::Sleep(1);
+    }
+    killed.Kill();
+    ASSERT_TRUE(copying) << "ended before its copy began";
+  }
+  EXPECT_TRUE(staged().empty()) << staged().front();
+  EXPECT_FALSE(Exists(Join(folder / "MapiIn", "pedido.pdf"))) << "never a half order";
+  Postique postique(folder, "");
+  HWND box = postique.WaitForBox(120000);
+  ASSERT_NE(box, nullptr);
+  EXPECT_NE(BoxText(box).find("Se ha copiado"), std::string::npos) << BoxText(box);
+  Press(box, IDOK);
+  box = postique.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  Press(box, IDOK);
+  const HWND main = postique.WaitForWindow(kMainTitle, false);
+  ASSERT_NE(main, nullptr);
+  ::PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(postique.Exit(), 0u);
+  EXPECT_TRUE(staged().empty());
+  EXPECT_TRUE(ReadFile(Join(folder / "MapiIn", "pedido.pdf")) == order) << "whole";
+  ProviderCopies(true);
+}
+
 TEST(PostiqueMapi, AFailedSendEndsInTheErrorExitsBox) {
   Mailbox mail;
   mail.registry.SetOurs();

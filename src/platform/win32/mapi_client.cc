@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <list>
 #include <set>
+#include <string_view>
+#include <unordered_set>
 
 #include "base/failure.h"
 #include "base/text.h"
@@ -216,7 +218,8 @@ void MapiClient::Fetch() {
   // Oldest first; some mail programs ignore the unread filter, so it is
   // applied here too.
   const FLAGS flags = MAPI_LONG_MSGID | MAPI_GUARANTEE_FIFO | (unreadOnly_ ? MAPI_UNREAD_ONLY : 0);
-  std::set<std::string> seen;
+  std::unordered_set<std::string_view> seen;  // into ids_
+  size_t listed = 0;                          // bytes, as kMostListBytes counts them
   std::string seed;
   for (;;) {
     char id[kMessageIdSize] = {};
@@ -230,8 +233,17 @@ void MapiClient::Fetch() {
     if (code != SUCCESS_SUCCESS) throw MapiFailure(code);
     id[kMessageIdSize - 1] = '\0';
     seed = id;
-    if (!seen.insert(seed).second) break;  // one that starts over would never end
-    ids_.push_back(seed);
+    // One that starts over, or that never stops giving new messages, would
+    // keep the walk going for ever.
+    listed += seed.size() + 100;
+    if (seen.contains(seed) || listed > kMostListBytes) {
+      ids_.clear();
+      Raise(Err::kMapiFailure,
+            "el programa de correo no deja de dar mensajes de la bandeja de "
+            "entrada (" +
+                std::to_string(seen.size()) + " y sigue)");
+    }
+    seen.insert(ids_.emplace_back(seed));
   }
   if (unreadOnly_) {
     std::erase_if(ids_, [&](std::string& id) {
@@ -252,9 +264,7 @@ void MapiClient::SetMsgIndex(int value) {
 }
 
 void MapiClient::ForgetCurrent() {
-  if (current_ && current_->copies) {
-    for (const std::string& copy : *current_->copies) ::DeleteFileW(Wide(copy).c_str());
-  }
+  if (current_) current_->made.RemoveAll();
   current_.reset();
 }
 
@@ -312,14 +322,16 @@ std::string MapiClient::AttachmentPathName() {
     // the message.
     const MapiFunctions& f = Functions();
     Buffer<MapiMessage> message(f.freeBuffer);
+    read.made.BeforeRead();
     const ULONG code =
         f.readMail(session_, surroundings_.window(), ids_[static_cast<size_t>(index_)].data(),
                    MAPI_PEEK, 0, message.out());
-    if (code != SUCCESS_SUCCESS) throw MapiFailure(code);
     std::vector<std::string> copies;
     for (ULONG i = 0; message && i < message->nFileCount; ++i) {
       copies.push_back(Text(message->lpFiles[i].lpszPathName));
+      read.made.Consider(copies.back());
     }
+    if (code != SUCCESS_SUCCESS) throw MapiFailure(code);
     read.copies = std::move(copies);
   }
   if (attachmentIndex_ < 0 || attachmentIndex_ >= static_cast<int>(read.copies->size())) {

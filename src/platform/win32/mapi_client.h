@@ -2,6 +2,7 @@
 // MAPI, behind the two mail controls of the main window.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -9,12 +10,18 @@
 
 #include "base/mail_session.h"
 #include "platform/win32/mapi_library.h"
+#include "platform/win32/read_copies.h"
 #include "transport/composing_messages.h"
 
 namespace postique::win32 {
 
 class MapiClient : public MAPISession, public ComposingMessages {
  public:
+  // What the list of an inbox may take, about 100 bytes a message beside
+  // its identifier: hundreds of thousands of messages, more than any inbox
+  // holds. A mail program that lists more keeps answering and is stopped.
+  static constexpr size_t kMostListBytes = 48 << 20;
+
   struct Surroundings {
     // The window that owns whatever the mail program shows.
     std::function<ULONG_PTR()> window;
@@ -62,6 +69,7 @@ class MapiClient : public MAPISession, public ComposingMessages {
     std::string date, from, subject, body;
     int files = 0;
     std::optional<std::vector<std::string>> copies;  // once the files were asked for
+    ReadCopies made;  // those of the copies the mail program made for the read
   };
 
   const MapiFunctions& Functions() const;
@@ -76,7 +84,7 @@ class MapiClient : public MAPISession, public ComposingMessages {
   LHANDLE session_ = 0;
   bool downLoadMail_ = false, unreadOnly_ = true;
   std::vector<Recipient> resolved_;  // by ResolveName, one per address of the destination
-  std::vector<std::string> ids_;
+  std::deque<std::string> ids_;      // each stays where it is as more come
   int index_ = -1;
   std::optional<Read> current_;
 };

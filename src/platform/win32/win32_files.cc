@@ -142,25 +142,35 @@ void Win32Files::Copy(const std::string& from, const std::string& to) {
   // nobody takes a half-written file for the real one.
   const std::string folder = ParentOf(to);
   const std::string staged = folder + "\\" + StagingName();
-  // Shared for deletion only, so that a failure can remove it while open.
-  Handle out(::CreateFileW(Wide(staged).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+  // Shared for deletion only, so that the rename can take it while open.
+  Handle out(::CreateFileW(Wide(staged).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
                            CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr));
   if (!out.valid()) Throw(folder);
+  // Marked for deletion while it is written: however the run ends before
+  // the rename (a failure, a crash, the process ended from outside), the
+  // system removes it with the last handle.
+  FILE_DISPOSITION_INFO removed{TRUE};
+  ::SetFileInformationByHandle(out.get(), FileDispositionInfo, &removed, sizeof removed);
   try {
     char buffer[65536];
     while (const size_t n = ReadSome(in.get(), buffer, sizeof buffer, from)) {
       WriteAll(out.get(), std::string_view(buffer, n), to);
     }
     if (!::FlushFileBuffers(out.get())) Throw(to);
-    out.Close(to);
-    if (!::MoveFileExW(Wide(staged).c_str(), Wide(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      Throw(to);
-    }
   } catch (...) {
-    ::DeleteFileW(Wide(staged).c_str());
+    ::DeleteFileW(Wide(staged).c_str());  // where it could not be marked
     throw;
   }
+  removed.DeleteFile = FALSE;
+  if (!::SetFileInformationByHandle(out.get(), FileDispositionInfo, &removed, sizeof removed) ||
+      !::MoveFileExW(Wide(staged).c_str(), Wide(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = ::GetLastError();
+    removed.DeleteFile = TRUE;
+    ::SetFileInformationByHandle(out.get(), FileDispositionInfo, &removed, sizeof removed);
+    throw LastErrorFailure(error, to);
+  }
+  out.Close(to);
   // Whole and in place: now it may be seen.
   if (!::SetFileAttributesW(Wide(to).c_str(), FILE_ATTRIBUTE_NORMAL)) Throw(to);
 }
