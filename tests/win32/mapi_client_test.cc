@@ -508,5 +508,24 @@ TEST(MapiClient, TheRecipientSeesOnlyTheAttachmentsFileName) {
   }
 }
 
+// A folder or a device is no attachment: the mail program is never asked to
+// send one as a file.
+TEST(MapiClient, AFolderOrADeviceIsNoAttachment) {
+  const TempDir folder;
+  for (const std::string& path :
+       {folder.path(), std::string("NUL"), std::string("C:\\x\\COM1"), std::string("con.txt")}) {
+    Session s;
+    s.Open();
+    s.client.Compose();
+    s.client.SetRecipDisplayName("ana@x.es");
+    s.client.SetAttachmentIndex(0);
+    s.client.SetAttachmentPathName(path);
+    std::string description;
+    EXPECT_EQ(FailureNumber([&] { s.client.Send(false); }, &description), 32011) << path;
+    EXPECT_NE(description.find(path), std::string::npos) << description;
+    EXPECT_TRUE(s.mapi.sent.empty()) << path;
+  }
+}
+
 }  // namespace
 }  // namespace postique::win32

@@ -9,6 +9,7 @@
 #include "base/failure.h"
 #include "base/text.h"
 #include "platform/win32/code_page.h"
+#include "platform/win32/win32_files.h"
 
 namespace postique::win32 {
 
@@ -194,6 +195,7 @@ void MapiClient::Send(bool dialog) {
   mail.body = draft.body;
   for (const OutgoingMessage::Attachment& a : draft.attachments) {
     if (a.path.empty()) continue;  // an empty entry of the job's list names no file
+    NeedAttachmentFile(a.path);
     // The recipient sees the file's name only, never the sender's folders.
     mail.files.push_back({a.path, a.FileName()});
   }

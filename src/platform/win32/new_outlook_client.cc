@@ -10,6 +10,7 @@
 #include "platform/win32/handle.h"
 #include "platform/win32/last_error_failure.h"
 #include "platform/win32/registry.h"
+#include "platform/win32/win32_files.h"
 #include "transport/draft_message.h"
 
 namespace postique::win32 {
@@ -90,7 +91,9 @@ void NewOutlookClient::Send(bool dialog) {
   if (to.empty()) Raise(Err::kMapiInvalidRecips, message.destination);
   // Every file is there before anything is written or started.
   for (const OutgoingMessage::Attachment& a : message.attachments) {
-    if (!a.path.empty() && !IsFile(Wide(a.path))) Raise(Err::kMapiAttachmentNotFound, a.path);
+    if (a.path.empty()) continue;
+    NeedAttachmentFile(a.path);
+    if (!IsFile(Wide(a.path))) Raise(Err::kMapiAttachmentNotFound, a.path);
   }
   RemoveOldDrafts();
   const std::wstring path = WriteDraft(message, to);

@@ -175,6 +175,14 @@ void Win32Files::Copy(const std::string& from, const std::string& to) {
   if (!::SetFileAttributesW(Wide(to).c_str(), FILE_ATTRIBUTE_NORMAL)) Throw(to);
 }
 
+void NeedAttachmentFile(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  if (IsReservedDeviceName(path.substr(path.find_last_of("\\/:") + 1)) ||
+      (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))) {
+    Raise(Err::kMapiAttachmentNotFound, path + " (no es un archivo)");
+  }
+}
+
 void Win32Files::Remove(const std::string& path) {
   if (!::DeleteFileW(Wide(path).c_str())) Throw(path);
 }

@@ -29,4 +29,8 @@ class Win32Files : public Files {
 // The folder of the running executable.
 std::string ExecutableFolder();
 
+// An attachment's path that names a folder or a device (NUL, CON, COM1...)
+// is no file to send: refused as a missing one is (32011).
+void NeedAttachmentFile(const std::string& path);
+
 }  // namespace postique::win32
