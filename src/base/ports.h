@@ -76,5 +76,7 @@ class Process {
 inline constexpr int kExitNormal = 0;
 inline constexpr int kExitSendError = 1;
 inline constexpr int kExitUnanswerable = 3;
+// The program could not show its window, and ended before it read the job.
+inline constexpr int kExitNoWindow = 2;
 
 }  // namespace postique

@@ -28,5 +28,24 @@ TEST(Win32CommandLine, TheArgumentTextIsWhatFollowsTheProgramToken) {
   for (const auto& c : cases) EXPECT_EQ(ArgumentText(c.line), c.argument) << c.line;
 }
 
+// As the shell and most callers pass a path with blanks: the enclosing pair
+// of quotes goes, anything else stays exactly as written.
+TEST(Win32CommandLine, AJobPathInQuotesIsThePathInside) {
+  const struct {
+    const wchar_t* argument;
+    const wchar_t* path;
+  } cases[] = {
+      {L"\"C:\\Mis Facturas\\año 1.txt\"", L"C:\\Mis Facturas\\año 1.txt"},
+      {L"C:\\Mis Facturas\\año 1.txt", L"C:\\Mis Facturas\\año 1.txt"},
+      {L"C:\\x\\job.txt  ", L"C:\\x\\job.txt  "},
+      {L"\"C:\\x\\job.txt", L"\"C:\\x\\job.txt"},
+      {L"\"a\" \"b\"", L"\"a\" \"b\""},
+      {L"\"\"", L""},
+      {L"\"", L"\""},
+      {L"", L""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(JobPath(c.argument), c.path) << c.argument;
+}
+
 }  // namespace
 }  // namespace postique::win32

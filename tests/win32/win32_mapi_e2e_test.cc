@@ -7,6 +7,7 @@
 #include <msi.h>
 #include <wincrypt.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -139,6 +140,24 @@ TEST(PostiqueMapi, AJobIsSentThroughTheDefaultMailProgramAsItAsks) {
     EXPECT_EQ(postique.Exit(), 0u) << c.dialogo;
     EXPECT_FALSE(Exists(job));
     EXPECT_EQ(mail.Sent(), ExpectedSent(work, c.flags)) << "every recipient, names only";
+    ::DeleteFileW(Wide(mail.folder / "sent.txt").c_str());
+  }
+}
+
+// A path with blanks, as Windows' own shell and most callers pass it: in
+// quotes. Written as it is, it works as before.
+TEST(PostiqueMapi, AJobGivenByAQuotedPathIsSent) {
+  Mailbox mail;
+  mail.registry.SetOurs();
+  for (const bool quoted : {true, false}) {
+    TempDir folder, work;
+    std::filesystem::create_directory(Wide(work / "mis trabajos de año"));
+    const std::string job = work / "mis trabajos de año/trabajo nº 1.txt";
+    std::filesystem::rename(Wide(SixLineJob(work, "0")), Wide(job));
+    Postique postique(folder, quoted ? "\"" + job + "\"" : job);
+    EXPECT_EQ(postique.Exit(), 0u) << quoted;
+    EXPECT_FALSE(Exists(job)) << quoted;
+    EXPECT_EQ(mail.Sent(), ExpectedSent(work, 0)) << quoted;
     ::DeleteFileW(Wide(mail.folder / "sent.txt").c_str());
   }
 }
@@ -443,12 +462,19 @@ class Installer {
     }
   }
   bool found() const { return !msi_.empty(); }
-  DWORD Run(const wchar_t* action) const {
-    std::wstring line = L"msiexec.exe " + std::wstring(action) + L" \"" + msi_ + L"\" /qn";
+  // msiexec, quietly, with what follows on its command line.
+  DWORD Run(const wchar_t* action, const std::wstring& properties = {}) const {
+    std::wstring line =
+        L"msiexec.exe " + std::wstring(action) + L" \"" + msi_ + L"\" /qn " + properties;
+    return Wait(line, nullptr);
+  }
+
+  // Runs the command line to its end; its status.
+  static DWORD Wait(std::wstring line, const wchar_t* folder) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder,
                           &startup, &process)) {
       return ::GetLastError();
     }
@@ -486,20 +512,53 @@ std::vector<std::string> InstalledVersions() {
   return versions;
 }
 
-TEST(PostiqueInstaller, InstallsRunsUpgradesAndUninstallsKeepingTheWaitingOrders) {
-  const Installer installer("POSTIQUE_DIST", "64"), newer("POSTIQUE_NEXT_DIST", "64");
+// Where the shell finds POSTIQUE.EXE by its bare name for this user, as a
+// program of the invoicing product asks for it: the per-user App Paths
+// entry, and the folder it names. (Wine 8's ShellExecute reads App Paths
+// from HKLM only, where a per-user installer cannot write, so the start
+// itself is not tried here.)
+std::pair<std::string, std::string> AppPath() {
+  constexpr wchar_t kKey[] =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\POSTIQUE.EXE";
+  const auto value = [&](const wchar_t* name) {
+    wchar_t text[MAX_PATH] = {};
+    DWORD size = sizeof text;
+    if (::RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_SZ, nullptr, text, &size) !=
+        ERROR_SUCCESS) {
+      return std::string();
+    }
+    return Utf8(text);
+  };
+  return {value(nullptr), value(L"Path")};
+}
+
+// The maker of the invoicing product installs Postique into a folder of its
+// own, beside its files, and upgrades it later without naming the folder;
+// the other build is installed over it, as Postique's own box suggests.
+TEST(PostiqueInstaller, InstallsWhereTheMakerSaysAndReplacesKeepingOrdersAndTheMakersFiles) {
+  const Installer installer("POSTIQUE_DIST", "64"), other("POSTIQUE_DIST", "32"),
+      newer("POSTIQUE_NEXT_DIST", "64");
   if (!installer.found() || !newer.found()) GTEST_SKIP() << "no installers named by the run";
-  const std::string folder = KnownFolder("LOCALAPPDATA", "Programs\\Postique");
+  const std::string folder = KnownFolder("LOCALAPPDATA", "Facturacion Peña");
   const std::string program = folder + "\\POSTIQUE.EXE", orders = folder + "\\MapiIn";
+  std::filesystem::create_directories(Wide(folder));
+  WriteFile(folder + "\\LEEME.txt", "del fabricante");
+  WriteFile(folder + "\\facturacion.ini", "[datos]");
+  const auto makersFilesStay = [&] {
+    EXPECT_EQ(ReadFile(folder + "\\LEEME.txt"), "del fabricante");
+    EXPECT_EQ(ReadFile(folder + "\\facturacion.ini"), "[datos]");
+  };
   const std::string menu =
       KnownFolder("APPDATA", "Microsoft\\Windows\\Start Menu\\Programs\\Postique.lnk");
-  ASSERT_EQ(installer.Run(L"/i"), 0u);
+  ASSERT_EQ(installer.Run(L"/i", L"INSTALLDIR=\"" + Wide(folder) + L"\\\""), 0u);
   EXPECT_TRUE(Exists(program));
-  EXPECT_TRUE(Exists(folder + "\\LEEME.txt"));
+  EXPECT_TRUE(Exists(folder + "\\Postique-LEEME.txt"));
   EXPECT_TRUE(List(orders).empty()) << "made empty";
   EXPECT_TRUE(Exists(menu)) << "a Start-menu entry";
+  makersFilesStay();
   EXPECT_EQ(InstalledVersions(), std::vector<std::string>{POSTIQUE_VERSION});
   EXPECT_EQ(FileVersion(Wide(program)), POSTIQUE_VERSION);
+  EXPECT_EQ(AppPath(), std::make_pair(program, folder + "\\")) << "found by its bare name";
 
   {  // A job for Thunderbird, as the invoicing product starts the program.
     const ThunderbirdOnPath thunderbird;
@@ -535,33 +594,36 @@ TEST(PostiqueInstaller, InstallsRunsUpgradesAndUninstallsKeepingTheWaitingOrders
     EXPECT_EQ(postique.Exit(), 0u);
   }
 
-  // A newer build over it, with the order still waiting.
+  // The other build of the same version, with no folder named: it replaces
+  // the first where that one went.
+  if (other.found()) {
+    ASSERT_EQ(other.Run(L"/i"), 0u);
+    EXPECT_EQ(InstalledVersions(), std::vector<std::string>{POSTIQUE_VERSION}) << "one entry";
+    DWORD kind = 0;
+    EXPECT_TRUE(::GetBinaryTypeW(Wide(program).c_str(), &kind));
+    EXPECT_EQ(kind, static_cast<DWORD>(SCS_32BIT_BINARY));
+    EXPECT_EQ(ReadFile(orders + "\\pedido7.txt"), "pedido 7") << "the waiting order stays";
+    makersFilesStay();
+  }
+
+  // A newer build over it, with no folder named either.
   ASSERT_EQ(newer.Run(L"/i"), 0u);
   const std::vector<std::string> upgraded = InstalledVersions();
   ASSERT_EQ(upgraded.size(), 1u) << "the newer one replaces the older";
   EXPECT_NE(upgraded[0], POSTIQUE_VERSION);
-  EXPECT_EQ(FileVersion(Wide(program)), upgraded[0]);
+  EXPECT_EQ(FileVersion(Wide(program)), upgraded[0]) << "where the first install went";
+  EXPECT_FALSE(Exists(KnownFolder("LOCALAPPDATA", "Programs\\Postique\\POSTIQUE.EXE")));
   EXPECT_EQ(ReadFile(orders + "\\pedido7.txt"), "pedido 7") << "the waiting order stays";
+  makersFilesStay();
+  EXPECT_EQ(AppPath(), std::make_pair(program, folder + "\\"));
 
   ASSERT_EQ(newer.Run(L"/x"), 0u);
   EXPECT_TRUE(InstalledVersions().empty());
   EXPECT_FALSE(Exists(program));
   EXPECT_FALSE(Exists(menu));
+  EXPECT_EQ(AppPath(), std::make_pair(std::string(), std::string()));
   EXPECT_EQ(ReadFile(orders + "\\pedido7.txt"), "pedido 7") << "never removed";
-  std::filesystem::remove_all(Wide(folder));
-}
-
-TEST(PostiqueInstaller, The32BitInstallerInstallsTheProgramOf32Bits) {
-  const Installer installer("POSTIQUE_DIST", "32");
-  if (!installer.found()) GTEST_SKIP() << "no installers named by the run";
-  const std::string folder = KnownFolder("LOCALAPPDATA", "Programs\\Postique");
-  ASSERT_EQ(installer.Run(L"/i"), 0u);
-  DWORD kind = 0;
-  EXPECT_TRUE(::GetBinaryTypeW(Wide(folder + "\\POSTIQUE.EXE").c_str(), &kind));
-  EXPECT_EQ(kind, static_cast<DWORD>(SCS_32BIT_BINARY));
-  EXPECT_EQ(FileVersion(Wide(folder + "\\POSTIQUE.EXE")), POSTIQUE_VERSION);
-  EXPECT_TRUE(Exists(folder + "\\MapiIn"));
-  EXPECT_EQ(installer.Run(L"/x"), 0u);
+  makersFilesStay();
   std::filesystem::remove_all(Wide(folder));
 }
 

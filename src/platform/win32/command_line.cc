@@ -15,4 +15,12 @@ std::wstring_view ArgumentText(std::wstring_view line) {
   return line.substr(i);
 }
 
+std::wstring_view JobPath(std::wstring_view argument) {
+  if (argument.size() >= 2 && argument.front() == L'"' && argument.back() == L'"' &&
+      argument.substr(1, argument.size() - 2).find(L'"') == std::wstring_view::npos) {
+    return argument.substr(1, argument.size() - 2);
+  }
+  return argument;
+}
+
 }  // namespace postique::win32

@@ -11,4 +11,10 @@ namespace postique::win32 {
 // returned unchanged, quotes included.
 std::wstring_view ArgumentText(std::wstring_view commandLine);
 
+// The job file's path in the argument text. Many callers, and Windows' own
+// shell, quote a path with blanks; a Windows file name cannot hold a double
+// quote, so one pair enclosing the whole text is taken away. Any other text
+// is the path as it stands.
+std::wstring_view JobPath(std::wstring_view argument);
+
 }  // namespace postique::win32

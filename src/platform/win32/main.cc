@@ -20,13 +20,11 @@ using namespace postique;
 class Win32Process : public Process {
  public:
   std::string CommandLine() override {
-    return win32::Utf8(win32::ArgumentText(::GetCommandLineW()));
+    return win32::Utf8(win32::JobPath(win32::ArgumentText(::GetCommandLineW())));
   }
 };
 
-}  // namespace
-
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+int Run(HINSTANCE instance) {
   Win32Process process;
   win32::Win32Files files(win32::ExecutableFolder());
   win32::Win32Screen screen(instance);
@@ -50,4 +48,22 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   MAPIMessages& messages = olk.empty() ? static_cast<MAPIMessages&>(mapiClient) : outlook;
   return RunMainWindow({screen, files, launcher, process, session, messages},
                        [&window](frmRemitora& made) { window = &made; });
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // A window that cannot be made (a desktop bound to no display) ends the
+  // program in a box where one can still be shown, never in a crash; the
+  // job, not yet read, stays for the caller.
+  try {
+    return Run(instance);
+  } catch (const std::exception& e) {
+    const std::wstring text =
+        L"Postique no ha podido abrir su ventana y termina sin leer el "
+        L"trabajo: " +
+        win32::Wide(e.what());
+    ::MessageBoxW(nullptr, text.c_str(), L"Postique", MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
+    return kExitNoWindow;
+  }
 }
