@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "inbox/order_name.h"
+#include "base/order_file_name.h"
 #include "platform/posix/safe_file_name.h"
 #include "platform/posix/tnef.h"
 

@@ -102,6 +102,25 @@ TEST(Steps, ALeaveBelongsToItsOwnProcedure) {
   EXPECT_TRUE(outerRecorder.handled.empty());
 }
 
+// A step whose failure the procedure acts on itself: armed or ignoring,
+// the handler never sees it, and it is there until the step runs again.
+TEST(Steps, AKeptFailureWaitsForTheProcedureUntilItsStepRunsAgain) {
+  for (const bool ignoring : {false, true}) {
+    Recorder r;
+    Steps s(r.Handler());
+    if (ignoring) s.Ignore();
+    EXPECT_FALSE(s.Keep(200, Break));
+    EXPECT_TRUE(s.Keep(320, [] {}));
+    ASSERT_NE(s.Kept(200), nullptr);
+    EXPECT_EQ(s.Kept(200)->number(), kBroken.number());
+    EXPECT_EQ(s.Kept(320), nullptr);
+    EXPECT_EQ(s.step(), 320);
+    EXPECT_TRUE(r.handled.empty());
+    EXPECT_TRUE(s.Keep(200, [] {}));
+    EXPECT_EQ(s.Kept(200), nullptr) << "the step's last run completed";
+  }
+}
+
 TEST(Steps, OtherExceptionsPassThrough) {
   Recorder r;
   Steps s(r.Handler());

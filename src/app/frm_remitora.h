@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/form.h"
-#include "base/platform.h"
+#include "base/main_window_parts.h"
 #include "base/screen.h"
 #include "base/send_job.h"
 #include "inbox/inbox_tools.h"

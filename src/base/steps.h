@@ -4,11 +4,13 @@
 // A procedure either ignores failures (the failing step is skipped and the
 // next one runs) or has its handler armed. The armed handler sees the failing
 // step and the failure and says where to go: on with the next step, or out of
-// the procedure body to the procedure's fixed place (see Run).
+// the procedure body to the procedure's fixed place (see Run). A step whose
+// failure the procedure acts on itself, later, keeps it (see Keep).
 #pragma once
 
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include "base/failure.h"
 
@@ -39,6 +41,31 @@ class Steps {
       Fail(failure);
       return false;
     }
+  }
+
+  // Runs one step whose failure the procedure acts on itself after it:
+  // neither ignored nor handled, the failure is kept for Kept(step) until the
+  // step runs again. True when it completed.
+  template <class Action>
+  bool Keep(int step, Action&& action) {
+    step_ = step;
+    std::erase_if(kept_, [step](const auto& kept) { return kept.first == step; });
+    try {
+      action();
+      return true;
+    } catch (const Failure& failure) {
+      kept_.emplace_back(step, failure);
+      return false;
+    }
+  }
+
+  // The failure that the last run of a step by Keep left; none when it
+  // completed.
+  const Failure* Kept(int step) const {
+    for (const auto& [at, failure] : kept_) {
+      if (at == step) return &failure;
+    }
+    return nullptr;
   }
 
   // Evaluates the test of a step. When the evaluation itself fails and the
@@ -80,6 +107,7 @@ class Steps {
   Handler handler_;
   bool ignoring_ = false;
   int step_ = 0;
+  std::vector<std::pair<int, Failure>> kept_;
 };
 
 }  // namespace postique

@@ -1,9 +1,10 @@
 // The main window's inbox tools: the order retrieval and the inbox browser.
 #pragma once
 
+#include <array>
 #include <string>
 
-#include "base/platform.h"
+#include "base/main_window_parts.h"
 #include "base/steps.h"
 
 namespace postique {
@@ -30,8 +31,18 @@ class InboxTools {
   // order folder.
   void PublishOrder(Steps& steps, const std::string& name, std::string& target, int& answer);
   std::string OrderFolder();
+  // The opening steps of both tools, under their steps: signs on, fetches
+  // the whole inbox and says when it is empty. at holds each one's number
+  // in the tool's table, in order: the download setting, the first status,
+  // the sign-on, the second status, the session, the unread setting, the
+  // fetch, the empty test and its box.
+  void OpenInbox(Steps& s, const std::array<int, 9>& at);
+  // The current message's date, body, sender and subject in the main
+  // window's fields, as steps first, first + 10, first + 20 and first + 30.
+  void ShowMessage(Steps& s, int first);
   // Fetches the inbox. A mail program that does not let others read it is
-  // named once in a box, and its inbox reads as empty; false then.
+  // named once in a box, and its inbox reads as empty; false then. One that
+  // failed while it listed it is named too.
   bool FetchInbox();
 
   MainWindowParts w_;

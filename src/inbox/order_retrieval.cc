@@ -1,11 +1,10 @@
 // Copies the first attachment of every order message of the inbox into the
 // order folder, where the invoicing product picks it up.
-#include <optional>
 #include <string>
 
+#include "base/order_file_name.h"
 #include "base/text.h"
 #include "inbox/inbox_tools.h"
-#include "inbox/order_name.h"
 
 namespace postique {
 
@@ -40,7 +39,6 @@ std::string InboxTools::OrderFolder() {
 }
 
 void InboxTools::GetArchivoPedido() {
-  MAPISession& session = w_.p.MAPISession1;
   MAPIMessages& messages = w_.p.MAPIMessages1;
   std::string filter, name, target;
   int count = 0, i = 0, answer = 0;
@@ -54,27 +52,12 @@ void InboxTools::GetArchivoPedido() {
     s.Do(0, [&] { w_.form.SetVisible("Frame1", true); });
     s.Do(1, [&] { filter = kOrderFilter; });
     s.Ignore();
-    s.Do(10, [&] { session.SetDownLoadMail(w_.form.at("CheckDescargar").value == 1); });
-    s.Do(20, [&] { w_.SetStatus("Conectando con MAPI"); });
-    s.Do(30, [&] { session.SignOn(); });
-    s.Do(40, [&] { w_.SetStatus("Conectando Sesión"); });
-    s.Do(40, [&] { messages.SetSessionID(session.SessionID()); });
-    s.Do(100, [&] { messages.SetFetchUnreadOnly(false); });
-    bool readable = true;
-    s.Do(100, [&] { readable = FetchInbox(); });
-    if (s.Test(100, [&] { return readable && messages.MsgCount() == 0; })) {
-      s.Do(100, [&] {
-        w_.p.screen.MsgBox("No hay mensajes en la bandeja de entrada", mb::kOk | mb::kInformation);
-      });
-    }
+    OpenInbox(s, {10, 20, 30, 40, 40, 100, 100, 100, 100});  // 10 to 100
     // An unreadable count leaves it at 0: the scan ends at once.
     s.Do(100, [&] { count = messages.MsgCount(); });
     for (i = 0; i < count; ++i) {
       s.Do(110, [&] { messages.SetMsgIndex(i); });
-      s.Do(120, [&] { w_.form.SetText("lblMsgDateReceived", messages.MsgDateReceived()); });
-      s.Do(130, [&] { w_.form.SetText("txtMsgNoteText", messages.MsgNoteText()); });
-      s.Do(140, [&] { w_.form.SetText("lblMsgOrigDisplayName", messages.MsgOrigDisplayName()); });
-      s.Do(150, [&] { w_.form.SetText("lblMsgSubject", messages.MsgSubject()); });
+      ShowMessage(s, 120);  // 120 to 150
       // A message that cannot be read is said to be one, not an attachment
       // that could not be had.
       bool unread = false;
@@ -93,23 +76,17 @@ void InboxTools::GetArchivoPedido() {
         s.Do(180, [&] { messages.SetAttachmentIndex(0); });
         // A failing copy must not pass for a bad name, nor leave the name of
         // the message before to be copied onto.
-        std::optional<Failure> copyFailure;
-        s.Do(190, [&] {
+        s.Keep(190, [&] {
           std::string scratch;
-          try {
-            name = NTSFileName(messages.AttachmentPathName(), scratch);
-          } catch (const Failure& f) {
-            copyFailure = f;
-            name.clear();
-          }
+          name.clear();
+          name = NTSFileName(messages.AttachmentPathName(), scratch);
         });
-        if (copyFailure) {
+        if (const Failure* why = s.Kept(190)) {
           s.Do(190, [&] {
             w_.p.screen.MsgBox(
                 Paragraphs({unread ? "No se ha podido leer el mensaje:"
                                    : "No se ha podido obtener el archivo adjunto del mensaje:",
-                            "Error " + std::to_string(copyFailure->number()) + ": " +
-                                copyFailure->description()}),
+                            "Error " + std::to_string(why->number()) + ": " + why->description()}),
                 mb::kOk | mb::kCritical);
           });
         } else if (IsSafeOrderFileName(name)) {
@@ -135,45 +112,12 @@ void InboxTools::GetArchivoPedido() {
   });
 }
 
-bool InboxTools::FetchInbox() {
-  try {
-    w_.p.MAPIMessages1.Fetch();
-    return true;
-  } catch (const Failure& f) {
-    // A mail program that failed while it listed its inbox: the inbox is not
-    // empty, and the user is told why it cannot be read.
-    if (f.number() == static_cast<long>(Err::kMapiFailure)) {
-      w_.p.screen.MsgBox("No se ha podido leer la bandeja de entrada: " + f.description() + ".",
-                         mb::kOk | mb::kCritical);
-      return false;
-    }
-    if (f.number() != static_cast<long>(Err::kMapiNotSupported)) throw;
-    // Saying the inbox is empty would be untrue: it cannot be read.
-    if (!toldInboxUnreadable_) {
-      toldInboxUnreadable_ = true;
-      w_.p.screen.MsgBox(
-          "Su programa de correo no deja que otros programas lean su bandeja de "
-          "entrada: no se pueden buscar en ella los pedidos ni ver sus mensajes (" +
-              f.description() + ").",
-          mb::kOk | mb::kInformation);
-    }
-    return false;
-  }
-}
-
 void InboxTools::PublishOrder(Steps& s, const std::string& name, std::string& target, int& answer) {
   MAPIMessages& messages = w_.p.MAPIMessages1;
   // A folder that cannot be made is passed over like any failure here, but
   // it is why the copy then fails: the user is told that, not the copy's
   // own failure.
-  std::optional<Failure> folderFailure;
-  s.Do(200, [&] {
-    try {
-      w_.p.files.MakeFolder(OrderFolder());
-    } catch (const Failure& f) {
-      folderFailure = f;
-    }
-  });
+  s.Keep(200, [&] { w_.p.files.MakeFolder(OrderFolder()); });
   s.Do(210, [&] { target = OrderFolder() + w_.p.files.Separator() + name; });
   s.Do(220, [&] { answer = mb::kAnswerYes; });
   if (s.Test(230, [&] { return !w_.p.files.Lookup(target).empty(); })) {
@@ -207,15 +151,7 @@ void InboxTools::PublishOrder(Steps& s, const std::string& name, std::string& ta
     }  // 300
   }
   if (s.Test(310, [&] { return answer != mb::kAnswerYes; })) return;  // 340
-  std::optional<Failure> copyFailure;
-  s.Do(320, [&] {
-    try {
-      w_.p.files.Copy(messages.AttachmentPathName(), target);
-    } catch (const Failure& f) {
-      copyFailure = f;
-    }
-  });
-  if (!copyFailure) {
+  if (s.Keep(320, [&] { w_.p.files.Copy(messages.AttachmentPathName(), target); })) {
     s.Do(330, [&] {
       w_.p.screen.MsgBox(Paragraphs({"Se ha copiado un archivo de datos en ", target,
                                      "Procese el archivo antes de continuar"}),
@@ -225,7 +161,8 @@ void InboxTools::PublishOrder(Steps& s, const std::string& name, std::string& ta
     // Saying it was copied would leave the user waiting for an order that
     // is not there.
     s.Do(330, [&] {
-      const Failure& why = folderFailure ? *folderFailure : *copyFailure;
+      const Failure* folderFailure = s.Kept(200);
+      const Failure& why = folderFailure ? *folderFailure : *s.Kept(320);
       std::string reason = "Error " + std::to_string(why.number()) + ": " + why.description();
       if (folderFailure) {
         reason = "No se ha podido crear la carpeta " + OrderFolder() + ". " + reason;

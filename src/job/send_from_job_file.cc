@@ -12,7 +12,6 @@ namespace postique {
 
 bool SendFromJobFile(const MainWindowParts& w, SendJob& job, std::shared_ptr<frmFEnvio>& dialog) {
   bool result = false;
-  int sendStage = 0;
   std::string path, dialogo;
   std::vector<std::string> lines;
   size_t nextLine = 0;
@@ -29,7 +28,6 @@ bool SendFromJobFile(const MainWindowParts& w, SendJob& job, std::shared_ptr<frm
   bool sent = true;  // false when the transport could not hand the job over
 
   Steps s([&](int step, const Failure& f) {
-    if (sendStage == 7) return After::kNextStep;  // name resolution does not stop the send
     const std::string text = "Error en POSTIQUE. Linea: " + std::to_string(step) +
                              ". Aviso desde POSTIQUE.EXE: " + f.description() + " (" +
                              std::to_string(f.number()) + ")";
@@ -88,7 +86,7 @@ bool SendFromJobFile(const MainWindowParts& w, SendJob& job, std::shared_ptr<frm
     } else if (s.Test(410, [&] { return method == kMethodCancelled; })) {
       s.Do(420, [&] { w.p.screen.MsgBox("Cancelado el envio", mb::kOk | mb::kCritical); });
     } else {
-      SendWithMapi(w, s, sendStage, job, dialogo);
+      SendWithMapi(w, s, job, dialogo);
     }
     // A caller must be able to tell that the job did not leave.
     s.Do(920, [&] { w.p.process.End(!sent ? kExitSendError : kExitNormal); });

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "base/platform.h"
+#include "base/main_window_parts.h"
 #include "base/send_job.h"
 #include "ui/frm_fenvio.h"
 

@@ -8,7 +8,7 @@
 
 namespace postique {
 
-void SendWithMapi(const MainWindowParts& w, Steps& s, int& sendStage, const SendJob& job,
+void SendWithMapi(const MainWindowParts& w, Steps& s, const SendJob& job,
                   const std::string& dialogo) {
   MAPISession& session = w.p.MAPISession1;
   MAPIMessages& messages = w.p.MAPIMessages1;
@@ -43,10 +43,10 @@ void SendWithMapi(const MainWindowParts& w, Steps& s, int& sendStage, const Send
       s.Do(680, [&] { messages.SetAttachmentName(entry); });
     }
   }
-  s.Do(710, [&] { sendStage = 7; });
+  s.Ignore();  // 710: name resolution does not stop the send
   s.Do(720, [&] { w.SetStatus("Resolviendo destino"); });
   s.Do(730, [&] { messages.ResolveName(); });
-  s.Do(740, [&] { sendStage = 8; });
+  s.Arm();  // 740
   if (s.Test(750, [&] { return dialogo.empty(); })) {
     s.Do(760, [&] { w.SetStatus("Estableciendo Envio con Confirmación"); });
     s.Do(770, [&] { messages.Send(true); });

@@ -1,7 +1,7 @@
 // The Thunderbird branch of the send dispatch.
 #pragma once
 
-#include "base/platform.h"
+#include "base/main_window_parts.h"
 #include "base/send_job.h"
 
 namespace postique {

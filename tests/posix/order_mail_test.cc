@@ -15,8 +15,8 @@
 #include <array>
 #include <filesystem>
 
+#include "base/order_file_name.h"
 #include "fakes/fake_screen.h"
-#include "inbox/order_name.h"
 #include "platform/posix/maildir_client.h"
 #include "platform/posix/safe_file_name.h"
 #include "posix/run_program.h"

@@ -1,7 +1,7 @@
 #include "platform/posix/safe_file_name.h"
 
+#include "base/order_file_name.h"
 #include "base/text.h"
-#include "inbox/order_name.h"
 
 namespace postique::posix {
 

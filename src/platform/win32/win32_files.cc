@@ -6,8 +6,8 @@
 #include <climits>
 #include <cwctype>
 
+#include "base/order_file_name.h"
 #include "base/text.h"
-#include "inbox/order_name.h"
 #include "platform/win32/code_page.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/last_error_failure.h"

@@ -1,3 +1,5 @@
+// The rule for the names of the files in the order folder, which both
+// platforms write and the invoicing product reads on Windows.
 #pragma once
 
 #include <string_view>

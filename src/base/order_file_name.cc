@@ -1,4 +1,4 @@
-#include "inbox/order_name.h"
+#include "base/order_file_name.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,5 @@
-// What the program runs on, and the main window as its procedures see it.
+// The main window as its procedures see it: the platform it runs on and
+// its form, with the status line.
 #pragma once
 
 #include <string>
