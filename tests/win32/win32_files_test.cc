@@ -8,6 +8,7 @@
 
 #include "fakes/failures.h"
 #include "fakes/temp_dir.h"
+#include "files_contract.h"
 #include "platform/win32/code_page.h"
 
 namespace postique::win32 {
@@ -87,19 +88,6 @@ TEST(Win32Files, PathsBeyondTheCodePageWork) {
   files.ChangeFolder(dir.path());
 }
 
-TEST(Win32Files, ACopyIsPublishedWholeAndVisibleOverTheOldOne) {
-  TempDir dir;
-  Win32Files files(dir.path());
-  const std::string big(300000, 'p');
-  WriteFile(dir / "source", big);
-  ::CreateDirectoryW(Wide(dir / "MapiIn").c_str(), nullptr);
-  WriteFile(Join(dir / "MapiIn", "pedido.txt"), "viejo");
-  files.Copy(dir / "source", Join(dir / "MapiIn", "pedido.txt"));
-  EXPECT_EQ(ReadFile(Join(dir / "MapiIn", "pedido.txt")), big);
-  EXPECT_EQ(files.Lookup(Join(dir / "MapiIn", "pedido.txt")), "pedido.txt") << "not left hidden";
-  EXPECT_EQ(List(dir / "MapiIn"), std::vector<std::string>{"pedido.txt"});
-}
-
 TEST(Win32Files, ACopyThatFailsLeavesNothingAtTheTarget) {
   TempDir dir;
   Win32Files files(dir.path());
@@ -134,3 +122,11 @@ TEST(Win32Files, ACopyOntoADiskThatFillsHalfWayLeavesNothing) {
 
 }  // namespace
 }  // namespace postique::win32
+
+namespace postique::testing {
+
+std::unique_ptr<Files> MakeFiles(const std::string& programFolder) {
+  return std::make_unique<win32::Win32Files>(programFolder);
+}
+
+}  // namespace postique::testing
