@@ -1,19 +1,30 @@
-// What both backends' Files do alike: what Lookup counts, lines read and
-// text written, copies published whole over the old file with nothing left
-// beside them, folders and removal. What only one platform does (attributes
-// and code pages, a disk of its own) stays in that platform's suite.
-#include "files_contract.h"
-
+// The contract of the Files port, one suite for both backends, each built
+// with its own: what Lookup counts, lines read and text written, copies
+// published whole over the old file with nothing left beside them, folders
+// and removal. What only one platform does (attributes and code pages, a
+// disk of its own) stays in that platform's suite.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "fakes/failures.h"
 #include "fakes/temp_dir.h"
+#ifdef _WIN32
+#include "platform/win32/win32_files.h"
+using Backend = postique::win32::Win32Files;
+#else
+#include "platform/posix/posix_files.h"
+using Backend = postique::posix::PosixFiles;
+#endif
 
 namespace postique::testing {
 namespace {
+
+std::unique_ptr<Files> MakeFiles(const std::string& programFolder) {
+  return std::make_unique<Backend>(programFolder);
+}
 
 TEST(FilesContract, LookupFindsFilesByTheirNameOnly) {
   TempDir dir;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "fakes/fake_screen.h"
 #include "platform/posix/maildir_client.h"
@@ -79,8 +80,20 @@ class MailSystem : public ::testing::Test {
                        {"XDG_RUNTIME_DIR", ""}});
   }
 
+  // What arrived at the SMTP server, read back as the mail client reads an
+  // inbox.
+  posix::MaildirClient& Arrived() {
+    reader = std::make_unique<posix::MaildirClient>(screen, arrived / "box");
+    reader->SignOn();
+    reader->SetSessionID(reader->SessionID());
+    reader->Fetch();
+    return *reader;
+  }
+
   TempDir arrived, bin, place, files, temp;
   std::string program;
+  FakeScreen screen;
+  std::unique_ptr<posix::MaildirClient> reader;
   TestMaildir user;
   int port = 0;
   pid_t server = -1;
@@ -104,11 +117,7 @@ TEST_F(MailSystem, AJobArrivesWithItsFieldsAndEveryAttachment) {
   EXPECT_NE(raw.find("\nTo: ana@example.es\n"), std::string::npos) << raw.substr(0, 800);
   EXPECT_NE(raw.find("X-RcptTo: ana@example.es"), std::string::npos);
 
-  FakeScreen screen;
-  posix::MaildirClient reader(screen, arrived / "box");
-  reader.SignOn();
-  reader.SetSessionID(reader.SessionID());
-  reader.Fetch();
+  posix::MaildirClient& reader = Arrived();
   ASSERT_EQ(reader.MsgCount(), 1);
   EXPECT_EQ(reader.MsgSubject(), "Factura año 2026");
   EXPECT_EQ(reader.MsgNoteText(), "Le adjuntamos la factura.");
@@ -159,11 +168,7 @@ TEST_F(MailSystem, ALongOneLineBodyArrivesWhole) {
   ASSERT_EQ(run.status, 0) << run.out;
   const std::vector<std::string> delivered = List(arrived / "box/new");
   ASSERT_EQ(delivered.size(), 1u);
-  FakeScreen screen;
-  posix::MaildirClient reader(screen, arrived / "box");
-  reader.SignOn();
-  reader.SetSessionID(reader.SessionID());
-  reader.Fetch();
+  posix::MaildirClient& reader = Arrived();
   ASSERT_EQ(reader.MsgCount(), 1);
   // A message of one part ends with its body's last line.
   EXPECT_TRUE(reader.MsgNoteText() == body + "\n");

@@ -288,26 +288,6 @@ TEST(MaildirClient, EveryMessageMovedDuringTheScanIsStillRead) {
   EXPECT_EQ(read, sent);
 }
 
-// Another program, in a process of its own, runs change from before the
-// scan lists the folders until the test ends.
-class OtherReader {
- public:
-  template <class Change>
-  explicit OtherReader(Change change) : pid_(::fork()) {
-    if (pid_ == 0) {
-      change();  // nothing here may throw: the child never goes back into the test
-      ::_exit(0);
-    }
-  }
-  ~OtherReader() {
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-  }
-
- private:
-  pid_t pid_;
-};
-
 // "Mark all as read" over and over while the scan lists the folders: a
 // reading of cur/ misses a message renamed while it runs.
 TEST(MaildirClient, EveryMessageIsListedWhileAnotherReaderMarksThemAllRead) {
@@ -319,7 +299,7 @@ TEST(MaildirClient, EveryMessageIsListedWhileAnotherReaderMarksThemAllRead) {
                                                  Message("m" + std::to_string(i), "b"), kDay + i);
     names.push_back({unread, unread + "S"});
   }
-  const OtherReader marker([&] {
+  const testing::Meddler marker([&] {
     for (;;) {
       for (const auto& [unread, read] : names) ::rename(unread.c_str(), read.c_str());
       for (const auto& [unread, read] : names) ::rename(read.c_str(), unread.c_str());
@@ -349,7 +329,7 @@ TEST(MaildirClient, AMessageThatCannotBeReadNeverReadsAsTheOneBefore) {
   MaildirClient& client = c.Open();
   EXPECT_EQ(client.MsgSubject(), "PEDIDO TRAMBELO 1");  // no copy asked for: nothing read ahead
   std::filesystem::remove(deleted);
-  const OtherReader sync([&] {
+  const testing::Meddler sync([&] {
     for (int i = 0;; ++i) {
       const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       if (fd >= 0 && ::write(fd, message.data(), message.size()) >= 0) ::close(fd);

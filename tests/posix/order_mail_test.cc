@@ -402,27 +402,6 @@ TEST(OrderMail, RunsKilledMidCopyLeaveNothingOnceAWholeRunHasBeen) {
   EXPECT_TRUE(p.Runs().empty());
 }
 
-// Another mail reader, in a process of its own: from the moment path
-// exists, it runs change until that returns or it is killed.
-class Meddler {
- public:
-  template <class Change>
-  Meddler(const std::string& path, Change change) : pid_(::fork()) {
-    if (pid_ != 0) return;
-    // Nothing here may throw: the child must never go back into the test.
-    while (::access(path.c_str(), F_OK) != 0) ::usleep(200);
-    change();
-    ::_exit(0);
-  }
-  ~Meddler() {
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-  }
-
- private:
-  pid_t pid_;
-};
-
 // Orders in TNEF are decoded ahead on the program's second thread while the
 // boxes of the orders before them are on the screen; the last order is
 // renamed without pause by another reader from the first copy on (once the

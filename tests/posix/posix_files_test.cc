@@ -13,7 +13,6 @@
 #include "base/failure.h"
 #include "fakes/failures.h"
 #include "fakes/temp_dir.h"
-#include "files_contract.h"
 #include "posix/refusing.h"
 
 namespace postique::posix {
@@ -92,11 +91,3 @@ TEST(PosixFiles, ACopyWhereTheFileSystemRefusesDirectWritesOrPermissionsComesOut
 
 }  // namespace
 }  // namespace postique::posix
-
-namespace postique::testing {
-
-std::unique_ptr<Files> MakeFiles(const std::string& programFolder) {
-  return std::make_unique<posix::PosixFiles>(programFolder);
-}
-
-}  // namespace postique::testing

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <string>
 
 #include "fakes/temp_dir.h"
@@ -32,5 +36,31 @@ std::string Base64(const std::string& bytes);
 // file's name goes as its long name in the MAPI properties when longName.
 std::string Tnef(const std::vector<std::pair<std::string, std::string>>& files,
                  bool longName = true);
+
+// Another mail reader, in a process of its own: it runs change (from the
+// moment path exists, when one is given) until that returns or the reader
+// is let go of, which kills it.
+class Meddler {
+ public:
+  template <class Change>
+  explicit Meddler(Change change) : Meddler({}, change) {}
+  template <class Change>
+  Meddler(const std::string& path, Change change) : pid_(::fork()) {
+    if (pid_ != 0) return;
+    // Nothing here may throw: the child must never go back into the test.
+    while (!path.empty() && ::access(path.c_str(), F_OK) != 0) ::usleep(200);
+    change();
+    ::_exit(0);
+  }
+  ~Meddler() {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  Meddler(const Meddler&) = delete;
+  Meddler& operator=(const Meddler&) = delete;
+
+ private:
+  pid_t pid_;
+};
 
 }  // namespace postique::testing

@@ -146,6 +146,12 @@ std::optional<DWORD> Postique::Exit(DWORD wait) {
   return status;
 }
 
+bool Postique::CloseMainWindow() {
+  const HWND main = WaitForWindow(kMainTitle, false);
+  if (main) ::PostMessageW(main, WM_CLOSE, 0, 0);
+  return main != nullptr;
+}
+
 void Postique::Kill() {
   if (!started_) return;
   ::TerminateProcess(process_.hProcess, 99);

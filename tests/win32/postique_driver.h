@@ -80,6 +80,8 @@ class Postique {
 
   // The exit status, or nothing while it still runs after the wait.
   std::optional<DWORD> Exit(DWORD wait = kPatience);
+  // Closes the main window as a user does; false when it does not come.
+  bool CloseMainWindow();
   // Ends it from outside at once, as the task manager does, and waits for it.
   void Kill();
 

@@ -8,7 +8,6 @@
 
 #include "fakes/failures.h"
 #include "fakes/temp_dir.h"
-#include "files_contract.h"
 #include "platform/win32/code_page.h"
 
 namespace postique::win32 {
@@ -122,11 +121,3 @@ TEST(Win32Files, ACopyOntoADiskThatFillsHalfWayLeavesNothing) {
 
 }  // namespace
 }  // namespace postique::win32
-
-namespace postique::testing {
-
-std::unique_ptr<Files> MakeFiles(const std::string& programFolder) {
-  return std::make_unique<win32::Win32Files>(programFolder);
-}
-
-}  // namespace postique::testing
