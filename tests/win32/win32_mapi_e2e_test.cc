@@ -24,6 +24,7 @@ namespace {
 using testing::Exists;
 using testing::Join;
 using testing::List;
+using testing::Native;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
@@ -105,6 +106,11 @@ struct Mailbox {
   TempDir folder;
   DefaultMailProgram registry;
 };
+
+// A folder the environment names, and a path under it.
+std::string KnownFolder(const char* variable, const std::string& under) {
+  return Utf8(_wgetenv(Wide(variable).c_str())) + "\\" + under;
+}
 
 // A six-line job in the ANSI code page with two attachments that exist.
 std::string SixLineJob(const TempDir& work, const std::string& dialogo) {
@@ -348,6 +354,63 @@ TEST(PostiqueMapi, ARunKilledMidCopyLeavesNothingStaged) {
   ProviderCopies(true);
 }
 
+// A run that ended where the system could not remove its staged copy (a
+// power cut) left the copy and its record: the next run removes that copy,
+// and neither one a run still going holds nor an order of such a name.
+TEST(PostiqueMapi, WhatAnEndedRunLeftStagedIsRemovedByTheNextRun) {
+  Mailbox mail;
+  mail.registry.SetOurs();
+  TempDir folder, files;
+  const std::string orders = folder / "MapiIn";
+  std::filesystem::create_directories(Native(orders));
+  const std::string runs = KnownFolder("LOCALAPPDATA", "Postique\\Ejecuciones");
+  std::filesystem::create_directories(Native(runs));
+  const std::string tick = std::to_string(::GetTickCount64());
+  const std::string ended = runs + "\\run-ended-" + tick, live = runs + "\\run-live-" + tick;
+  // Each run's record: the volume, the file index and the path of its copy.
+  const auto stage = [&](const std::string& run, const std::string& name) {
+    std::filesystem::create_directory(Native(run));
+    const std::string copy = Join(orders, name);
+    WriteFile(copy, "a medias");
+    const HANDLE file = ::CreateFileW(Wide(copy).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    BY_HANDLE_FILE_INFORMATION info{};
+    ::GetFileInformationByHandle(file, &info);
+    ::CloseHandle(file);
+    WriteFile(run + "\\staged",
+              std::to_string(info.dwVolumeSerialNumber) + " " +
+                  std::to_string(static_cast<unsigned long long>(info.nFileIndexHigh) << 32 |
+                                 info.nFileIndexLow) +
+                  " " + copy);
+  };
+  stage(ended, ".postique-1-2-3.tmp");
+  stage(live, ".postique-4-5-6.tmp");
+  const HANDLE held = ::CreateFileW(Wide(live + "\\lock").c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  WriteFile(Join(orders, ".postique-7-8-9.tmp"), "un pedido de ese nombre");
+  WriteFile(files / "pedido9.txt", "pedido 9");
+  WriteFile(mail.folder / "inbox.txt",
+            "Subject: PEDIDO TRAMBELO 9\r\nFrom: Cliente\r\n"
+            "Date: 2026/12/01 09:00\r\nBody: b\r\nAttach: " +
+                files / "pedido9.txt" + "\r\n");
+  Postique postique(folder, "");
+  for (const char* told : {"Se ha copiado", "1 correos analizados"}) {
+    const HWND box = postique.WaitForBox();
+    ASSERT_NE(box, nullptr) << told;
+    EXPECT_NE(BoxText(box).find(told), std::string::npos) << BoxText(box);
+    Press(box, IDOK);
+  }
+  ASSERT_TRUE(postique.CloseMainWindow());
+  EXPECT_EQ(postique.Exit(), 0u);
+  EXPECT_EQ(List(orders), (std::vector<std::string>{".postique-4-5-6.tmp", ".postique-7-8-9.tmp",
+                                                    "pedido9.txt"}));
+  EXPECT_FALSE(Exists(ended)) << "the ended run's folder goes";
+  EXPECT_TRUE(Exists(live + "\\staged")) << "the live run's stays";
+  ::CloseHandle(held);
+  std::filesystem::remove_all(Native(live));
+}
+
 TEST(PostiqueMapi, AFailedSendEndsInTheErrorExitsBox) {
   Mailbox mail;
   mail.registry.SetOurs();
@@ -482,10 +545,6 @@ class Installer {
  private:
   std::wstring msi_;
 };
-
-std::string KnownFolder(const char* variable, const std::string& under) {
-  return Utf8(_wgetenv(Wide(variable).c_str())) + "\\" + under;
-}
 
 // The versions of the installed Postiques, as the installer registers them
 // for Windows to show.

@@ -10,6 +10,7 @@
 #include "platform/win32/handle.h"
 #include "platform/win32/last_error_failure.h"
 #include "platform/win32/registry.h"
+#include "platform/win32/run_folder.h"
 #include "platform/win32/win32_files.h"
 #include "transport/draft_message.h"
 
@@ -56,14 +57,7 @@ std::wstring FindNewOutlook() {
 }
 
 std::wstring DraftsFolder() {
-  wchar_t folder[MAX_PATH] = {};
-  if (::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, folder) !=
-      S_OK) {
-    ::GetTempPathW(MAX_PATH, folder);
-  }
-  std::wstring path = folder;
-  while (!path.empty() && path.back() == L'\\') path.pop_back();
-  return path + L"\\Postique\\Borradores";
+  return UserFolder() + L"\\Borradores";
 }
 
 NewOutlookClient::NewOutlookClient(Surroundings surroundings)

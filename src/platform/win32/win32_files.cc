@@ -11,6 +11,7 @@
 #include "platform/win32/code_page.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/last_error_failure.h"
+#include "platform/win32/run_folder.h"
 
 namespace postique::win32 {
 
@@ -151,6 +152,10 @@ void Win32Files::Copy(const std::string& from, const std::string& to) {
   // system removes it with the last handle.
   FILE_DISPOSITION_INFO removed{TRUE};
   ::SetFileInformationByHandle(out.get(), FileDispositionInfo, &removed, sizeof removed);
+  // And recorded as this run's: one that ends where the system cannot
+  // remove it (a power cut) leaves it for the next run to remove.
+  RunFolder& run = RunFolder::Get();
+  run.Staging(out.get(), Wide(staged));
   try {
     char buffer[65536];
     while (const size_t n = ReadSome(in.get(), buffer, sizeof buffer, from)) {
@@ -159,6 +164,7 @@ void Win32Files::Copy(const std::string& from, const std::string& to) {
     if (!::FlushFileBuffers(out.get())) Throw(to);
   } catch (...) {
     ::DeleteFileW(Wide(staged).c_str());  // where it could not be marked
+    run.Staged();
     throw;
   }
   removed.DeleteFile = FALSE;
@@ -168,8 +174,10 @@ void Win32Files::Copy(const std::string& from, const std::string& to) {
     const DWORD error = ::GetLastError();
     removed.DeleteFile = TRUE;
     ::SetFileInformationByHandle(out.get(), FileDispositionInfo, &removed, sizeof removed);
+    run.Staged();
     throw LastErrorFailure(error, to);
   }
+  run.Staged();
   out.Close(to);
   // Whole and in place: now it may be seen.
   if (!::SetFileAttributesW(Wide(to).c_str(), FILE_ATTRIBUTE_NORMAL)) Throw(to);
