@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 
 #include <array>
@@ -16,7 +15,6 @@
 #include "fakes/failures.h"
 #include "fakes/fake_screen.h"
 #include "platform/posix/run_folder.h"
-#include "posix/refusing.h"
 #include "posix/test_maildir.h"
 
 namespace postique::posix {
@@ -26,7 +24,6 @@ using testing::Base64;
 using testing::FailureNumber;
 using testing::Message;
 using testing::ReadFile;
-using testing::Refusing;
 using namespace std::string_literals;
 
 constexpr long long kDay = 1764000000;  // late November 2025
@@ -345,35 +342,6 @@ TEST(MaildirClient, AMessageThatCannotBeReadNeverReadsAsTheOneBefore) {
     client.SetAttachmentIndex(0);
     EXPECT_EQ(FailureNumber([&] { client.AttachmentPathName(); }), 32022);
   }
-}
-
-// A scan just behind a program moving the whole inbox finds each message
-// where the one before it went, without listing both folders for each.
-TEST(MaildirClient, MessagesMovedAlikeAreFoundWhereTheLastOneWent) {
-  Client c;
-  const std::vector<std::string> sent = c.DeliverNumbered(9);
-  MaildirClient& client = c.Open();
-  const auto move = [&](int n) {  // to cur/, marked read
-    const std::string name = std::to_string(n) + ".x";
-    std::filesystem::rename(c.maildir / ("new/" + name), c.maildir / ("cur/" + name + ":2,S"));
-  };
-  move(0);
-  EXPECT_EQ(client.MsgSubject(), sent[0]) << "found by listing the folders again";
-  // From here on every listing of a folder fails. The scan runs behind the
-  // mover, catches up with it (7 and 8 are not moved), and falls behind again.
-  const int missed = Refusing({__NR_getdents64, EIO}, [&] {
-    for (int i = 1; i < 9; ++i) {
-      if (i != 7 && i != 8) move(i);
-      client.SetMsgIndex(i);
-      if (client.MsgSubject() != sent[static_cast<size_t>(i)]) return i;
-    }
-    return 0;
-  });
-  ASSERT_EQ(missed, 0) << "the first message not found without a listing";
-  // One moved otherwise is found by listing again.
-  std::filesystem::rename(c.maildir / "cur/2.x:2,S", c.maildir / "cur/2.x:2,FS");
-  client.SetMsgIndex(2);
-  EXPECT_EQ(client.MsgSubject(), sent[2]);
 }
 
 TEST(MaildirClient, HostileAttachmentNamesNeverLeaveTheTemporaryFolder) {

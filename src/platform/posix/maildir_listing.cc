@@ -132,6 +132,15 @@ void MaildirListing::List(bool unreadOnly) {
     if (!changed) break;
     knowAll();
     if (watch.get() < 0 ? reading == 1 : reading == kReadings) {
+      // A rename seen half by the last reading is told a moment later.
+      if (watch.get() >= 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        Appeared(watch.get(), [&](unsigned char folder, std::string_view name) {
+          if (!known.contains(std::string(UniqueOfName(name))) && !add(folder, name)) {
+            missed.emplace(UniqueOfName(name));
+          }
+        });
+      }
       for (const std::string& unique : missed) unlistable_ += known.contains(unique) ? 0 : 1;
       break;
     }
@@ -194,31 +203,8 @@ std::string_view MaildirListing::UniqueOf(const Entry& entry) const {
 }
 
 int MaildirListing::OpenEntry(Entry& entry, off_t& size) {
-  // A program moving the inbox moves every message alike (to cur/, marked
-  // read): where the last one went is looked at too, which spares a listing
-  // a message to a scan that runs just behind such a program. While the
-  // messages keep turning up there, it is looked at first.
-  const bool elsewhere =
-      lastMove_ && (lastMove_->folder != entry.folder ||
-                    NameOf(entry).substr(entry.uniqueLength) != lastMove_->flags);
-  const bool movedFirst = elsewhere && lastMove_->followed;
-  const auto openMoved = [&] {
-    const std::string moved = std::string(UniqueOf(entry)) + lastMove_->flags;
-    const int found = OpenFile(folders_[lastMove_->folder].get(), moved.c_str(), size);
-    if (found >= 0) Rename(entry, lastMove_->folder, moved);
-    lastMove_->followed = found >= 0;  // a miss: the scan has caught up with the mover
-    return found;
-  };
-  if (movedFirst) {
-    const int fd = openMoved();
-    if (fd >= 0 || errno != ENOENT) return fd;
-  }
   const int fd = OpenFile(folders_[entry.folder].get(), NameOf(entry).data(), size);
   if (fd >= 0 || errno != ENOENT) return fd;
-  if (elsewhere && !movedFirst) {
-    const int found = openMoved();
-    if (found >= 0 || errno != ENOENT) return found;
-  }
   // Another reader moved it from new/ to cur/ or changed its flags. One
   // listing of both folders finds it under its unique name and gives every
   // other message moved meanwhile its new name too: a reader moving the
@@ -240,7 +226,6 @@ int MaildirListing::OpenEntry(Entry& entry, off_t& size) {
     if (!quiet) std::this_thread::sleep_for(kQuiet / 4);
     quiet = Relist();
     if (entry.unlisted > 0) continue;
-    lastMove_ = Move{entry.folder, std::string(NameOf(entry).substr(entry.uniqueLength)), false};
     const int found = OpenFile(folders_[entry.folder].get(), NameOf(entry).data(), size);
     if (found >= 0 || errno != ENOENT) return found;
   }

@@ -5,7 +5,6 @@
 #include <sys/types.h>
 
 #include <chrono>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,8 +55,10 @@ class MaildirListing {
   static constexpr std::chrono::nanoseconds kQuiet = std::chrono::milliseconds(20);
 
   // How many times more the folders are read while other readers keep
-  // changing them, before the names told by the watch alone must do.
-  static constexpr int kReadings = 20;
+  // changing them, before the names told by the watch alone must do: the
+  // watch tells every name, and a reading again only catches a rename whose
+  // telling came late. Each is a reading of the whole inbox.
+  static constexpr int kReadings = 3;
 
   // A watch of both folders for names that appear in them; none when the
   // system cannot give one.
@@ -81,15 +82,6 @@ class MaildirListing {
   int unlistable_ = 0;
   std::string names_;
   std::vector<unsigned> byUnique_;  // fetched_ in the order of their unique names, once needed
-  // Where the last message found moved had gone, and what followed its
-  // unique name there: where the next one missing is looked for first, and
-  // the next one at all while the last one looked for there was found.
-  struct Move {
-    unsigned char folder;
-    std::string flags;
-    bool followed;
-  };
-  std::optional<Move> lastMove_;
 };
 
 }  // namespace postique::posix
