@@ -348,6 +348,34 @@ TEST(OrderMail, WhatAKilledRunLeftIsRemovedByTheNextRun) {
   Kill(going, SIGKILL);
 }
 
+// The names in the order folder that Postique stages its copies under, as
+// they are at the moment.
+std::vector<std::string> Staged(const Installed& p) {
+  std::vector<std::string> staged;
+  std::error_code none;  // the folder is made as the first copy begins
+  for (const auto& entry : std::filesystem::directory_iterator(p.MapiIn(), none)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(".postique-")) staged.push_back(name);
+  }
+  return staged;
+}
+
+// The program over p's Maildir, silent, from the moment its first copy into
+// the order folder is under way (or it has ended).
+pid_t StartToACopy(const Installed& p) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int quiet = ::open("/dev/null", O_RDWR);
+    ::dup2(quiet, 0);
+    ::dup2(quiet, 1);
+    ExecProgram(p.program, {},
+                {{"MAILDIR", p.maildir.path()}, {"TMPDIR", p.temp.path()}, {"XDG_RUNTIME_DIR", ""}},
+                127);
+  }
+  for (int i = 0; i < 200000 && Staged(p).empty(); ++i) ::usleep(100);
+  return child;
+}
+
 // A sender may name an order anything, also as Postique stages its copies;
 // runs killed while they copy leave staged copies that only Postique's
 // record of them tells from orders.
@@ -364,26 +392,10 @@ TEST(OrderMail, RunsKilledMidCopyLeaveNothingOnceAWholeRunHasBeen) {
                                   "pedido 2"}}),
                         kDay + 1);
   for (int killed = 0; killed < 3; ++killed) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-      const int quiet = ::open("/dev/null", O_RDWR);
-      ::dup2(quiet, 0);
-      ::dup2(quiet, 1);
-      ExecProgram(
-          p.program, {},
-          {{"MAILDIR", p.maildir.path()}, {"TMPDIR", p.temp.path()}, {"XDG_RUNTIME_DIR", ""}}, 127);
-    }
-    bool copying = false;
-    for (int i = 0; i < 200000 && !copying; ++i) {
-      std::error_code none;  // the folder is made as the first copy begins
-      for (const auto& entry : std::filesystem::directory_iterator(p.MapiIn(), none)) {
-        copying |= entry.path().filename().string().starts_with(".postique-");
-      }
-      if (!copying) ::usleep(100);
-    }
+    const pid_t child = StartToACopy(p);
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
-    ASSERT_TRUE(copying) << "killed before its copy began";
+    ASSERT_FALSE(Staged(p).empty()) << "killed before its copy began";
   }
   EXPECT_EQ(List(p.MapiIn()).size(), 1u)
       << "each killed run removed the staged copy of the one before";
@@ -400,6 +412,68 @@ TEST(OrderMail, RunsKilledMidCopyLeaveNothingOnceAWholeRunHasBeen) {
   EXPECT_EQ(List(p.MapiIn()), (std::vector<std::string>{staged, "pedido77.pdf"}));
   EXPECT_EQ(ReadFile(p.MapiIn() + "/" + staged), "pedido 2");
   EXPECT_TRUE(p.Runs().empty());
+}
+
+// Ended by a signal while it copies, a run removes the copy it was staging
+// itself: no run after it is needed.
+TEST(OrderMail, ASignalMidCopyTakesTheStagedCopyWithIt) {
+  Installed p;
+  p.maildir.Deliver("new", "1.x", OutlookOrder(std::string(48 << 20, 'p')), kDay);
+  const pid_t child = StartToACopy(p);
+  ASSERT_FALSE(Staged(p).empty()) << "ended before its copy began";
+  ::kill(child, SIGTERM);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  EXPECT_TRUE(List(p.MapiIn()).empty()) << "no staged copy, no half order";
+  EXPECT_TRUE(p.Runs().empty());
+}
+
+// What a killed run recorded is removed only while it is that very file: a
+// file made since under the staged copy's name is somebody else's.
+TEST(OrderMail, AFileMadeSinceUnderAStagedCopysNameStays) {
+  Installed p;
+  p.maildir.Deliver("new", "1.x", OutlookOrder(std::string(48 << 20, 'p')), kDay);
+  const pid_t child = StartToACopy(p);
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  const std::vector<std::string> staged = Staged(p);
+  ASSERT_EQ(staged.size(), 1u);
+  const std::string name = p.MapiIn() + "/" + staged[0];
+  // The killed run's file lives on elsewhere, so that its inode is not the
+  // new one's.
+  ASSERT_EQ(::link(name.c_str(), (p.temp / "kept").c_str()), 0);
+  std::filesystem::remove(name);
+  WriteFile(name, "de otro programa");
+  const ProgramRun run = p.Run();
+  EXPECT_NE(run.out.find("Se ha copiado"), std::string::npos) << run.out;
+  EXPECT_EQ(ReadFile(name), "de otro programa");
+  EXPECT_TRUE(p.Runs().empty()) << "the killed run's folder went";
+}
+
+// Postique's folder of the user is used only while it is a folder of this
+// user's that nobody else can enter, reached through no link: otherwise it
+// may be anybody's, and nothing in it is taken for an ended run's.
+TEST(OrderMail, AUserFolderThatIsNotPrivateIsNeitherUsedNorSwept) {
+  for (const bool link : {false, true}) {
+    Installed p;
+    p.maildir.Deliver("new", "1.x", OutlookOrder("%PDF pedido 77"), kDay);
+    const std::string user = p.temp / ("postique-" + std::to_string(::geteuid()));
+    const std::string callers = link ? p.temp / "del-llamante" : user;
+    std::filesystem::create_directories(callers + "/run-abcdef");
+    WriteFile(callers + "/run-abcdef/factura.pdf", "%PDF factura");
+    if (link) {
+      ::chmod(callers.c_str(), 0700);
+      std::filesystem::create_directory_symlink(callers, user);
+    } else {
+      ::chmod(callers.c_str(), 0755);
+    }
+    const ProgramRun run = p.Run();
+    EXPECT_NE(run.out.find("No se ha podido obtener el archivo adjunto"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(ReadFile(callers + "/run-abcdef/factura.pdf"), "%PDF factura") << link;
+    EXPECT_EQ(List(callers), std::vector<std::string>{"run-abcdef"}) << link;
+  }
 }
 
 // Orders in TNEF are decoded ahead on the program's second thread while the

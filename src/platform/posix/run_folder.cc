@@ -106,11 +106,8 @@ RunFolder::RunFolder() {
   std::string path = user + "/" + kRunPrefix + "XXXXXX";
   if (!::mkdtemp(path.data())) throw ErrnoFailure(errno, path);
   held_.Reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (held_.get() < 0 || !Lock(held_.get(), LOCK_EX | LOCK_NB)) {
-    const int error = errno;
-    ::rmdir(path.c_str());
-    throw ErrnoFailure(error, path);
-  }
+  // A folder that cannot be locked is left, unlocked, for the next run.
+  if (held_.get() < 0 || !Lock(held_.get(), LOCK_EX | LOCK_NB)) throw ErrnoFailure(errno, path);
   path_ = std::move(path);
   RemoveOnSignal(path_);
 }  // the user folder's lock goes with at
