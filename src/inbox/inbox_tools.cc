@@ -22,13 +22,13 @@ void InboxTools::OpenInbox(Steps& s, const std::array<int, 9>& at) {
   }
 }
 
-void InboxTools::ShowMessage(Steps& s, int first) {
+bool InboxTools::ShowMessage(Steps& s, int first) {
   MAPIMessages& messages = w_.p.MAPIMessages1;
   s.Do(first, [&] { w_.form.SetText("lblMsgDateReceived", messages.MsgDateReceived()); });
   s.Do(first + 10, [&] { w_.form.SetText("txtMsgNoteText", messages.MsgNoteText()); });
   s.Do(first + 20,
        [&] { w_.form.SetText("lblMsgOrigDisplayName", messages.MsgOrigDisplayName()); });
-  s.Do(first + 30, [&] { w_.form.SetText("lblMsgSubject", messages.MsgSubject()); });
+  return s.Do(first + 30, [&] { w_.form.SetText("lblMsgSubject", messages.MsgSubject()); });
 }
 
 bool InboxTools::FetchInbox() {

@@ -38,8 +38,9 @@ class InboxTools {
   // fetch, the empty test and its box.
   void OpenInbox(Steps& s, const std::array<int, 9>& at);
   // The current message's date, body, sender and subject in the main
-  // window's fields, as steps first, first + 10, first + 20 and first + 30.
-  void ShowMessage(Steps& s, int first);
+  // window's fields, as steps first, first + 10, first + 20 and first + 30;
+  // whether its header could be read.
+  bool ShowMessage(Steps& s, int first);
   // Fetches the inbox. A mail program that does not let others read it is
   // named once in a box, and its inbox reads as empty; false then. One that
   // failed while it listed it is named too.

@@ -57,22 +57,11 @@ void InboxTools::GetArchivoPedido() {
     s.Do(100, [&] { count = messages.MsgCount(); });
     for (i = 0; i < count; ++i) {
       s.Do(110, [&] { messages.SetMsgIndex(i); });
-      ShowMessage(s, 120);  // 120 to 150
       // A message that cannot be read is said to be one, not an attachment
       // that could not be had.
-      bool unread = false;
-      const auto reading = [&unread](auto read) {
-        try {
-          return read();
-        } catch (const Failure&) {
-          unread = true;
-          throw;
-        }
-      };
-      if (s.Test(160, [&] { return reading([&] { return messages.AttachmentCount() > 0; }); }) &&
-          s.Test(170, [&] {
-            return reading([&] { return ContainsIgnoringCase(messages.MsgSubject(), filter); });
-          })) {
+      const bool read = ShowMessage(s, 120);  // 120 to 150
+      if (s.Test(160, [&] { return messages.AttachmentCount() > 0; }) &&
+          s.Test(170, [&] { return ContainsIgnoringCase(messages.MsgSubject(), filter); })) {
         s.Do(180, [&] { messages.SetAttachmentIndex(0); });
         // A failing copy must not pass for a bad name, nor leave the name of
         // the message before to be copied onto.
@@ -84,8 +73,8 @@ void InboxTools::GetArchivoPedido() {
         if (const Failure* why = s.Kept(190)) {
           s.Do(190, [&] {
             w_.p.screen.MsgBox(
-                Paragraphs({unread ? "No se ha podido leer el mensaje:"
-                                   : "No se ha podido obtener el archivo adjunto del mensaje:",
+                Paragraphs({!read ? "No se ha podido leer el mensaje:"
+                                  : "No se ha podido obtener el archivo adjunto del mensaje:",
                             "Error " + std::to_string(why->number()) + ": " + why->description()}),
                 mb::kOk | mb::kCritical);
           });

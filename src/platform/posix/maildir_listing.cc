@@ -97,7 +97,8 @@ void MaildirListing::List(bool unreadOnly) {
       for (const Entry& entry : fetched_) known.emplace(UniqueOf(entry));
     }
   };
-  const auto add = [&](unsigned char folder, std::string_view name) {
+  const auto add = [&](unsigned char folder, const char* file) {
+    const std::string_view name = file;
     const size_t info = name.find(":2,");
     const std::string_view flags = info == std::string_view::npos ? "" : name.substr(info + 3);
     if (flags.find('T') != std::string_view::npos) return true;
@@ -105,8 +106,7 @@ void MaildirListing::List(bool unreadOnly) {
     const std::string_view unique = UniqueOfName(name);
     if (!known.empty() && known.contains(std::string(unique))) return true;
     struct stat st;
-    if (::fstatat(folders_[folder].get(), std::string(name).c_str(), &st, 0) != 0 ||
-        !S_ISREG(st.st_mode)) {
+    if (::fstatat(folders_[folder].get(), file, &st, 0) != 0 || !S_ISREG(st.st_mode)) {
       return false;  // gone meanwhile
     }
     fetched_.push_back({names_.size(), static_cast<long long>(st.st_mtime),
@@ -123,7 +123,7 @@ void MaildirListing::List(bool unreadOnly) {
       }
     }
     const bool changed =
-        watch.get() < 0 || Appeared(watch.get(), [&](unsigned char folder, std::string_view name) {
+        watch.get() < 0 || Appeared(watch.get(), [&](unsigned char folder, const char* name) {
           knowAll();
           if (known.contains(std::string(UniqueOfName(name)))) return;
           // Renamed again already: its next name is told, or the next reading finds it.
@@ -135,7 +135,7 @@ void MaildirListing::List(bool unreadOnly) {
       // A rename seen half by the last reading is told a moment later.
       if (watch.get() >= 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        Appeared(watch.get(), [&](unsigned char folder, std::string_view name) {
+        Appeared(watch.get(), [&](unsigned char folder, const char* name) {
           if (!known.contains(std::string(UniqueOfName(name))) && !add(folder, name)) {
             missed.emplace(UniqueOfName(name));
           }
@@ -184,7 +184,7 @@ bool MaildirListing::Appeared(int watch, Visit&& visit) const {
       any = true;
       if (event->mask & IN_Q_OVERFLOW) continue;  // the next reading is read whole
       if (event->len == 0 || event->name[0] == '.' || event->wd < 1 || event->wd > 2) continue;
-      visit(static_cast<unsigned char>(event->wd - 1), std::string_view(event->name));
+      visit(static_cast<unsigned char>(event->wd - 1), static_cast<const char*>(event->name));
     }
   }
   return any;

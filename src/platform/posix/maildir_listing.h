@@ -63,8 +63,8 @@ class MaildirListing {
   // A watch of both folders for names that appear in them; none when the
   // system cannot give one.
   Fd Watch() const;
-  // Calls visit with the folder and name of each name the watch has told
-  // of since last asked; whether anything changed.
+  // Calls visit with the folder and name (a C string) of each name the
+  // watch has told of since last asked; whether anything changed.
   template <class Visit>
   bool Appeared(int watch, Visit&& visit) const;
   std::string_view NameOf(const Entry& entry) const;
