@@ -46,12 +46,16 @@ bool WaitUntil(pid_t pid, int& status, std::chrono::steady_clock::time_point dea
   }
 }
 
-// Stops the program, with whatever it started, and says why the send failed.
-[[noreturn]] void GiveUp(pid_t pid, const std::string& program, std::chrono::milliseconds limit) {
+// Stops the program, with whatever it started.
+void Stop(pid_t pid) {
   ::kill(-pid, SIGKILL);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
   }
+}
+
+// Stops the program and says why the send failed.
+[[noreturn]] void GiveUp(pid_t pid, const std::string& program, std::chrono::milliseconds limit) {
+  Stop(pid);
   Raise(Err::kMapiFailure,
         program + " no ha terminado en " +
             std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) +
@@ -121,9 +125,7 @@ void Sendmail(const std::string& messageFile, const std::string& scratch,
       at = 0;
       if (have < 0) {
         const int readError = errno;
-        ::kill(-pid, SIGKILL);
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        Stop(pid);
         throw ErrnoFailure(readError, messageFile);
       }
       if (have == 0) break;
